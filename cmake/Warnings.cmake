@@ -1,0 +1,3 @@
+function(vexacam_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wno-unused-parameter)
+endfunction()
