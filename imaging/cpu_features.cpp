@@ -1,0 +1,77 @@
+// CPU feature detection for the vectorised image stages.
+#include "imaging/cpu_features.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
+namespace {
+
+// -1 until detected. Written once by whichever context asks first; every writer stores the
+// same value, so a racing second detection is harmless. Accessed with compiler atomics so the
+// host build stays clean under ThreadSanitizer.
+LONG g_DetectedLevel = -1;
+LONG g_LevelLimit = VectorLevelAvx512;
+
+#if defined(__x86_64__) || defined(__i386__)
+
+bool HasBit(unsigned Register, unsigned Bit) { return (Register >> Bit) & 1u; }
+
+// XCR0: which register files the OS saves on a context switch.
+unsigned long long ReadXcr0() {
+    unsigned Low, High;
+    __asm__ volatile("xgetbv" : "=a"(Low), "=d"(High) : "c"(0));
+    return (static_cast<unsigned long long>(High) << 32) | Low;
+}
+
+VECTOR_LEVEL AskCpu() {
+    unsigned Eax, Ebx, Ecx, Edx;
+    if (!__get_cpuid(1, &Eax, &Ebx, &Ecx, &Edx) || !HasBit(Edx, 26)) return VectorLevelScalar;
+    const unsigned Leaf1Ecx = Ecx;
+    const bool OsSavesYmm = HasBit(Leaf1Ecx, 27) && (ReadXcr0() & 0x6) == 0x6;
+    if (!OsSavesYmm || !HasBit(Leaf1Ecx, 12) || !HasBit(Leaf1Ecx, 28)) return VectorLevelSse2;
+    if (!__get_cpuid_count(7, 0, &Eax, &Ebx, &Ecx, &Edx)) return VectorLevelSse2;
+    const bool Avx2 = HasBit(Ebx, 5) && HasBit(Ebx, 3) && HasBit(Ebx, 8);
+    if (!Avx2) return VectorLevelSse2;
+    const bool OsSavesZmm = (ReadXcr0() & 0xE6) == 0xE6;
+    const bool Avx512 = HasBit(Ebx, 16) && HasBit(Ebx, 17) && HasBit(Ebx, 30) &&
+                        HasBit(Ebx, 31) && HasBit(Ecx, 1);
+    return (OsSavesZmm && Avx512) ? VectorLevelAvx512 : VectorLevelAvx2;
+}
+
+#else
+
+VECTOR_LEVEL AskCpu() { return VectorLevelScalar; }
+
+#endif
+
+}  // namespace
+
+VECTOR_LEVEL DetectedVectorLevel() {
+    LONG Level = __atomic_load_n(&g_DetectedLevel, __ATOMIC_RELAXED);
+    if (Level < 0) {
+        Level = AskCpu();
+        __atomic_store_n(&g_DetectedLevel, Level, __ATOMIC_RELAXED);
+    }
+    return static_cast<VECTOR_LEVEL>(Level);
+}
+
+VECTOR_LEVEL VectorLevelInUse() {
+    const LONG Limit = __atomic_load_n(&g_LevelLimit, __ATOMIC_RELAXED);
+    const LONG Detected = DetectedVectorLevel();
+    return static_cast<VECTOR_LEVEL>(Limit < Detected ? Limit : Detected);
+}
+
+void LimitVectorLevel(VECTOR_LEVEL Limit) {
+    __atomic_store_n(&g_LevelLimit, static_cast<LONG>(Limit), __ATOMIC_RELAXED);
+}
+
+const char* VectorLevelName(VECTOR_LEVEL Level) {
+    switch (Level) {
+        case VectorLevelScalar: return "scalar";
+        case VectorLevelSse2: return "sse2";
+        case VectorLevelAvx2: return "avx2";
+        case VectorLevelAvx512: return "avx512";
+    }
+    return "unknown";
+}
