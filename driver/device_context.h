@@ -1,0 +1,141 @@
+// All driver state: DeviceContext, the per-adapter record the framework allocates and passes
+// as every request's device extension, and StreamContext, the record of the one capture stream
+// while it is open. Field order and widths are fixed; the owning code is named beside each
+// group. Unless marked otherwise, fields are read and written without a lock.
+#pragma once
+
+#include "controls/defect_entry.h"
+#include "platform/kernel.h"
+#include "platform/ks.h"
+#include "platform/strmini.h"
+#include "platform/types.h"
+#include "platform/usb.h"
+#include "usb/command_block.h"
+#include "usb/transfer_slot.h"
+
+// Sizes of the driver's fixed tables and buffers.
+constexpr ULONG kPipeCount = 3;             // CommandBlock OUT, video IN, StatusBlock IN
+constexpr ULONG kTransferSlotCount = 10;    // streaming transfers kept in flight
+constexpr ULONG kRawFrameCount = 8;         // raw-frame buffers used as a ring
+constexpr ULONG kRawFrameBytes = 3149824;   // 2048 x 1536 + 4096: the largest raw frame
+constexpr ULONG kReadQueueSlots = 16;       // pending read requests
+constexpr ULONG kFrameRingSlots = 5;        // finished requests; full at 4 entries
+constexpr ULONG kDefectTableEntries = 100000;
+constexpr ULONG kGainTableEntries = 256;    // RedGain, GreenGain, BlueGain
+constexpr ULONG kToneTableEntries = 256;
+constexpr ULONG kLogTableEntries = 256;
+constexpr ULONG kGammaTableEntries = 33;
+constexpr ULONG kGainMapEntries = kRawFrameBytes;  // one 16-bit gain per raw pixel
+
+// Pipe indices into PipeHandles.
+constexpr ULONG kCommandPipe = 0;
+constexpr ULONG kVideoPipe = 1;
+constexpr ULONG kStatusPipe = 2;
+
+// Stream numbers: the capture stream is the only one.
+constexpr ULONG kCaptureStreamNumber = 0;
+constexpr ULONG kStreamCount = 1;
+
+struct StreamContext;
+
+struct DeviceContext {
+    // Platform and USB (USB configuration, streaming engine).
+    KSPIN_LOCK DeviceLock;  // guards the read queue and the flushes of the FrameRing slots
+    PDEVICE_OBJECT LowerDevice;
+    StreamContext* Stream;  // the open capture stream; null while closed
+    USBD_PIPE_HANDLE PipeHandles[kPipeCount];  // [2] null with a two-endpoint interface
+    TransferSlot TransferSlots[kTransferSlotCount];
+
+    // Camera blocks (command protocol).
+    CommandBlock Command;  // live copy of every camera parameter
+    StatusBlock Status;    // last block read from the camera
+
+    // Format geometry and streaming.
+    ULONG ImageSize;      // biSizeImage of the chosen format
+    LONG ResetRequest;    // interlocked: last transfer error kind 1..4, 0 none
+    PUCHAR RawFrames[kRawFrameCount];
+    PUCHAR CurrentFrame;  // raw frame the frame work item is processing
+    PUCHAR FillingFrame;  // raw frame the transfer completion is filling
+    LONG SwitchRawFrame;  // interlocked: 1 = take the next raw buffer at the next good transfer
+    ULONG TransfersPerFrame;
+    ULONG TransfersLeft;  // interlocked
+    ULONG LastTransferBytes;
+    LONG WorkItemsInFlight;  // interlocked gate: one frame work item at a time
+    KEVENT StopEvent;        // auto-reset; wakes the reader thread to leave
+    ULONG BitCount;
+    PKTHREAD ReaderThread;
+    KSEMAPHORE FreeSlotSemaphore;  // one unit per transfer that may be submitted
+
+    // Frame delivery. The FrameRing is written only by the frame work item and emptied only
+    // by the frame timer; flushes reset both indices under DeviceLock.
+    LONG RingReadIndex;   // 0..4, advanced only by the frame timer
+    LONG RingWriteIndex;  // 0..4, advanced only by the frame work item
+    LONG RawWriteIndex;   // 0..7
+    LONG RawReleaseIndex; // 0..7
+    KTIMER FrameTimer;
+    KDPC FrameDpc;
+
+    // Settings (property sets, settings store). A flag is 32 bits, 0 or non-zero.
+    ULONG CrossLine;
+    ULONG CrossX;
+    ULONG CrossY;
+    ULONG BWPreview;
+    ULONG OnePushWhiteBalance;
+    ULONG OnePushExposure;
+    ULONG LightAVG;
+    ULONG GainMapCapture;
+    UCHAR VideoModel;
+    UCHAR LightModel;
+    ULONG H_Off;
+    ULONG V_Off;
+    UCHAR Contrast;
+    ULONG CrossMid;
+    ULONG OffsetMid;
+    ULONG ParamA;
+    ULONG ParamB;
+    ULONG ClearView;
+    ULONG ClearViewParam;
+    ULONG ParamC;
+
+    // Calibration.
+    DefectEntry DefectTable[kDefectTableEntries];
+    ULONG DefectCount;  // valid leading entries of DefectTable
+    LONG DefectCapture;
+    UCHAR CaptureCountdown;
+    ULONG SavedExposal;
+
+    // Image pipeline.
+    ULONG AEing;
+    ULONG ColorAdjustType;
+    UCHAR SettingsChanged;  // 1 = send the CommandBlock after the current frame
+    ULONG Saturntion;
+    ULONG Sharp;
+    PUCHAR RedGain;    // kGainTableEntries
+    PUCHAR GreenGain;  // kGainTableEntries
+    PUCHAR BlueGain;   // kGainTableEntries
+    SHORT* GainMap;    // kGainMapEntries, raw-frame order
+    double* LogTable;  // kLogTableEntries
+    PUCHAR ToneTable;  // kToneTableEntries
+    double GammaValue;
+    LONG Gamma;          // index into GammaTable
+    double* GammaTable;  // kGammaTableEntries
+};
+
+struct StreamContext {
+    PHW_STREAM_REQUEST_BLOCK ReadQueue[kReadQueueSlots];  // guarded by DeviceLock
+    PHW_STREAM_REQUEST_BLOCK RingSlots[kFrameRingSlots];  // the FrameRing
+    PHW_STREAM_OBJECT StreamObject;
+    ULONG FrameFlags;
+    LONGLONG PictureNumber;
+    LONGLONG DropCount;
+    ULONG DiscontinuityPending;
+    KSSTATE State;
+    LONGLONG NextDueTime;  // system time of the next due frame; 0 = not yet fixed
+    LONGLONG AvgTimePerFrame;
+    LONGLONG StartTime;
+    LONG ReadIndex;   // guarded by DeviceLock
+    LONG WriteIndex;  // guarded by DeviceLock
+};
+
+// Driver-wide exposure frame divider shared by the automatic and one-push exposure; 1 at load.
+extern LONG ExposureFrameDivider;
