@@ -1,6 +1,8 @@
 // CPU feature detection for the vectorised image stages.
 #include "imaging/cpu_features.h"
 
+#include "platform/kernel.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
 #endif
@@ -8,8 +10,7 @@
 namespace {
 
 // -1 until detected. Written once by whichever context asks first; every writer stores the
-// same value, so a racing second detection is harmless. Accessed with compiler atomics so the
-// host build stays clean under ThreadSanitizer.
+// same value, so a racing second detection is harmless.
 LONG g_DetectedLevel = -1;
 LONG g_LevelLimit = VectorLevelAvx512;
 
@@ -48,22 +49,22 @@ VECTOR_LEVEL AskCpu() { return VectorLevelScalar; }
 }  // namespace
 
 VECTOR_LEVEL DetectedVectorLevel() {
-    LONG Level = __atomic_load_n(&g_DetectedLevel, __ATOMIC_RELAXED);
+    LONG Level = ReadOnce(g_DetectedLevel);
     if (Level < 0) {
         Level = AskCpu();
-        __atomic_store_n(&g_DetectedLevel, Level, __ATOMIC_RELAXED);
+        WriteOnce(g_DetectedLevel, Level);
     }
     return static_cast<VECTOR_LEVEL>(Level);
 }
 
 VECTOR_LEVEL VectorLevelInUse() {
-    const LONG Limit = __atomic_load_n(&g_LevelLimit, __ATOMIC_RELAXED);
+    const LONG Limit = ReadOnce(g_LevelLimit);
     const LONG Detected = DetectedVectorLevel();
     return static_cast<VECTOR_LEVEL>(Limit < Detected ? Limit : Detected);
 }
 
 void LimitVectorLevel(VECTOR_LEVEL Limit) {
-    __atomic_store_n(&g_LevelLimit, static_cast<LONG>(Limit), __ATOMIC_RELAXED);
+    WriteOnce(g_LevelLimit, static_cast<LONG>(Limit));
 }
 
 const char* VectorLevelName(VECTOR_LEVEL Level) {
