@@ -1,0 +1,37 @@
+// PROVISIONAL: placeholders for routines whose real versions are still being written (stream
+// requests, device properties, camera bring-up). Each owner deletes its placeholder from this
+// file when the real routine lands. Until then the commands answer STATUS_NOT_IMPLEMENTED.
+#include "driver/adapter_services.h"
+#include "driver/capture_stream.h"
+#include "driver/stream_description.h"
+
+void OpenCaptureStream(PHW_STREAM_REQUEST_BLOCK Srb) { Srb->Status = STATUS_NOT_IMPLEMENTED; }
+
+void StopAndFlushStream(DeviceContext* Device) {}
+
+void CaptureReceiveDataPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
+    Srb->Status = STATUS_NOT_IMPLEMENTED;
+    StreamClassStreamNotification(StreamRequestComplete, Srb->StreamObject, Srb);
+}
+
+void CaptureReceiveControlPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
+    Srb->Status = STATUS_NOT_IMPLEMENTED;
+    StreamClassStreamNotification(StreamRequestComplete, Srb->StreamObject, Srb);
+}
+
+void GetDeviceProperty(PHW_STREAM_REQUEST_BLOCK Srb) { Srb->Status = STATUS_NOT_IMPLEMENTED; }
+
+void SetDeviceProperty(PHW_STREAM_REQUEST_BLOCK Srb) { Srb->Status = STATUS_NOT_IMPLEMENTED; }
+
+// Only what the adapter's life cycle needs: a zeroed context with its lock and frame timer,
+// the lower device, and the descriptor size the framework allocates for the stream info.
+NTSTATUS InitializeCamera(DeviceContext* Device, PPORT_CONFIGURATION_INFORMATION ConfigInfo) {
+    RtlZeroMemory(Device, sizeof(*Device));
+    KeInitializeSpinLock(&Device->DeviceLock);
+    KeInitializeTimer(&Device->FrameTimer);
+    ConfigInfo->StreamDescriptorSize = kStreamDescriptorSize;
+    Device->LowerDevice = ConfigInfo->PhysicalDeviceObject;
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS UninitializeCamera(DeviceContext* Device) { return STATUS_SUCCESS; }
