@@ -119,6 +119,9 @@ struct DeviceContext {
     double GammaValue;
     LONG Gamma;          // index into GammaTable
     double* GammaTable;  // kGammaTableEntries
+
+    // Camera control channel: held across every CommandBlock send and query sequence.
+    KEVENT CommandLock;  // synchronization event used as a mutex (usb/command_lock.h)
 };
 
 struct StreamContext {

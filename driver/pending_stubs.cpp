@@ -22,16 +22,3 @@ void CaptureReceiveControlPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
 void GetDeviceProperty(PHW_STREAM_REQUEST_BLOCK Srb) { Srb->Status = STATUS_NOT_IMPLEMENTED; }
 
 void SetDeviceProperty(PHW_STREAM_REQUEST_BLOCK Srb) { Srb->Status = STATUS_NOT_IMPLEMENTED; }
-
-// Only what the adapter's life cycle needs: a zeroed context with its lock and frame timer,
-// the lower device, and the descriptor size the framework allocates for the stream info.
-NTSTATUS InitializeCamera(DeviceContext* Device, PPORT_CONFIGURATION_INFORMATION ConfigInfo) {
-    RtlZeroMemory(Device, sizeof(*Device));
-    KeInitializeSpinLock(&Device->DeviceLock);
-    KeInitializeTimer(&Device->FrameTimer);
-    ConfigInfo->StreamDescriptorSize = kStreamDescriptorSize;
-    Device->LowerDevice = ConfigInfo->PhysicalDeviceObject;
-    return STATUS_SUCCESS;
-}
-
-NTSTATUS UninitializeCamera(DeviceContext* Device) { return STATUS_SUCCESS; }
