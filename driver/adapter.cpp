@@ -13,20 +13,12 @@ DeviceContext* DeviceOf(PHW_STREAM_REQUEST_BLOCK Srb) {
     return static_cast<DeviceContext*>(Srb->HwDeviceExtension);
 }
 
-// SRB_CLOSE_STREAM. The stream leaves the context before the timer is quiesced and the
-// record freed, so a late frame-timer expiry finds no stream.
+// SRB_CLOSE_STREAM.
 void CloseStream(PHW_STREAM_REQUEST_BLOCK Srb) {
-    DeviceContext* device = DeviceOf(Srb);
     if (Srb->StreamObject == nullptr || Srb->StreamObject->StreamNumber != kCaptureStreamNumber) {
         return;  // no other stream has an entry to clear
     }
-    StreamContext* stream = ReadOnce(device->Stream);
-    if (stream == nullptr) return;
-    StopAndFlushStream(device);
-    WriteOnce(device->Stream, nullptr);
-    KeCancelTimer(&device->FrameTimer);
-    KeFlushQueuedDpcs();
-    ExFreePool(stream);
+    CloseCaptureStream(DeviceOf(Srb));
 }
 
 void CompleteCancelledRead(PHW_STREAM_REQUEST_BLOCK Srb) {

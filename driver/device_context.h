@@ -138,6 +138,10 @@ struct StreamContext {
     LONGLONG StartTime;
     LONG ReadIndex;   // guarded by DeviceLock
     LONG WriteIndex;  // guarded by DeviceLock
+
+    // Signalled while no frame work item is queued or running (set and cleared under
+    // DeviceLock); stop, close and uninitialize wait on it before they flush and free.
+    KEVENT FrameWorkIdle;
 };
 
 // Driver-wide exposure frame divider shared by the automatic and one-push exposure; 1 at load.

@@ -1,0 +1,66 @@
+// CaptureReceiveControlPacket: every non-data request of the capture stream.
+#include "driver/stream_control.h"
+
+#include "driver/pending_settings.h"
+#include "driver/capture_stream_format.h"
+#include "driver/formats.h"
+#include "driver/stream_properties.h"
+
+static void GetStreamState(const StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK Srb) {
+    KSSTATE state = ReadOnce(Stream->State);
+    Srb->CommandData.StreamState = state;
+    Srb->ActualBytesTransferred = sizeof(KSSTATE);
+    // A paused capture stream produces no data; the framework learns that from this status.
+    if (state == KSSTATE_PAUSE) Srb->Status = STATUS_NO_DATA_DETECTED;
+}
+
+// SRB_SET_DATA_FORMAT: a format the pipeline cannot serve leaves the current one in force.
+static void SetDataFormat(DeviceContext* Device, StreamContext* Stream,
+                          PHW_STREAM_REQUEST_BLOCK Srb) {
+    PKSDATAFORMAT format = Srb->CommandData.OpenFormat;
+    if (!VerifyFormat(format, Srb->StreamObject->StreamNumber) ||
+        !FormatIsServable(format, ReadOnce(Stream->AvgTimePerFrame))) {
+        Srb->Status = STATUS_NO_MATCH;
+        return;
+    }
+    if (!LoadSettings(Device, Srb, Stream)) Srb->Status = STATUS_NO_MATCH;
+}
+
+static void ProposeDataFormat(const StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK Srb) {
+    if (!VerifyFormat(Srb->CommandData.OpenFormat, Srb->StreamObject->StreamNumber)) {
+        Srb->Status = STATUS_NO_MATCH;
+    }
+}
+
+void CaptureReceiveControlPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
+    DeviceContext* device = static_cast<DeviceContext*>(Srb->HwDeviceExtension);
+    StreamContext* stream = ReadOnce(device->Stream);
+    Srb->Status = STATUS_SUCCESS;
+    if (stream == nullptr) {
+        Srb->Status = STATUS_INVALID_PARAMETER;
+    } else {
+        switch (Srb->Command) {
+            case SRB_GET_STREAM_STATE:
+                GetStreamState(stream, Srb);
+                break;
+            case SRB_SET_STREAM_STATE:
+                Srb->Status = SetCaptureStreamState(device, stream, Srb->CommandData.StreamState);
+                break;
+            case SRB_GET_STREAM_PROPERTY:
+                GetStreamProperty(device, stream, Srb);
+                break;
+            case SRB_INDICATE_MASTER_CLOCK:
+                break;  // the stream keeps its own time; the clock is not used
+            case SRB_PROPOSE_DATA_FORMAT:
+                ProposeDataFormat(stream, Srb);
+                break;
+            case SRB_SET_DATA_FORMAT:
+                SetDataFormat(device, stream, Srb);
+                break;
+            default:
+                Srb->Status = STATUS_NOT_IMPLEMENTED;
+                break;
+        }
+    }
+    StreamClassStreamNotification(StreamRequestComplete, Srb->StreamObject, Srb);
+}

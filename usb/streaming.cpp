@@ -1,0 +1,76 @@
+// StartStreaming and StopStreaming.
+#include "usb/streaming.h"
+
+#include "driver/pending_settings.h"
+#include "driver/stream_data_queue.h"
+#include "usb/frame_building.h"
+#include "usb/streaming_pipes.h"
+
+// The raw buffer the work item released last; the completion takes buffer 0 first.
+constexpr LONG kRawReleaseIndexAtStart = kRawFrameCount - 1;
+
+// Frame indices, the gate and the engine's kernel objects start afresh: no transfer, work item
+// or reader thread exists at this point.
+static void ResetEngineState(DeviceContext* Device) {
+    KIRQL oldIrql;
+    KeAcquireSpinLock(&Device->DeviceLock, &oldIrql);
+    WriteOnce(Device->RingReadIndex, 0);
+    WriteOnce(Device->RingWriteIndex, 0);
+    KeReleaseSpinLock(&Device->DeviceLock, oldIrql);
+    WriteOnce(Device->RawWriteIndex, 0);
+    WriteOnce(Device->RawReleaseIndex, kRawReleaseIndexAtStart);
+    InterlockedExchange(&Device->WorkItemsInFlight, 0);
+    InterlockedExchange(&Device->SwitchRawFrame, 1);
+    InterlockedExchange(&Device->ResetRequest, 0);
+    // A reader thread that woke on the semaphore to leave took a unit with it and left
+    // StopEvent set; both start full and clear again.
+    KeInitializeSemaphore(&Device->FreeSlotSemaphore, kTransferSlotCount, kTransferSlotCount);
+    KeClearEvent(&Device->StopEvent);
+}
+
+NTSTATUS StartStreaming(DeviceContext* Device) {
+    if (ReadOnce(Device->Stream) == nullptr) return STATUS_UNSUCCESSFUL;
+    // Pause after acquire while the engine still runs: one reader thread is enough.
+    if (Device->ReaderThread != nullptr) return STATUS_SUCCESS;
+    AbortAndResetPipe(Device, kCommandPipe);
+    AbortAndResetPipe(Device, kVideoPipe);
+    ResetEngineState(Device);
+    HANDLE thread;
+    NTSTATUS status = PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, nullptr, nullptr, nullptr,
+                                           ReaderThread, Device);
+    if (!NT_SUCCESS(status)) return status;
+    PVOID object = nullptr;
+    ObReferenceObjectByHandle(thread, THREAD_ALL_ACCESS, nullptr, KernelMode, &object, nullptr);
+    Device->ReaderThread = static_cast<PKTHREAD>(object);
+    ZwClose(thread);
+    return STATUS_SUCCESS;
+}
+
+static void StopReaderThread(DeviceContext* Device, StreamContext* Stream) {
+    PKTHREAD thread = Device->ReaderThread;
+    if (thread == nullptr) return;
+    WriteOnce(Stream->State, KSSTATE_STOP);
+    KeSetEvent(&Device->StopEvent, IO_NO_INCREMENT, FALSE);
+    KeWaitForSingleObject(thread, Executive, KernelMode, FALSE, nullptr);
+    ObDereferenceObject(thread);
+    Device->ReaderThread = nullptr;
+}
+
+void StopStreaming(DeviceContext* Device) {
+    StreamContext* stream = ReadOnce(Device->Stream);
+    if (stream != nullptr) {
+        StopReaderThread(Device, stream);
+        AbortAndResetPipe(Device, kCommandPipe);
+        AbortAndResetPipe(Device, kVideoPipe);
+        // Nothing may be parked after the flush, nor touch the raw buffers after a close.
+        WaitForFrameWorkIdle(stream);
+        KIRQL oldIrql;
+        KeAcquireSpinLock(&Device->DeviceLock, &oldIrql);
+        FlushStreamRequests(Device, stream);
+        for (ULONG i = 0; i < kTransferSlotCount; ++i) {
+            InterlockedExchange(&Device->TransferSlots[i].Busy, 0);
+        }
+        KeReleaseSpinLock(&Device->DeviceLock, oldIrql);
+    }
+    SaveSettings(Device);
+}
