@@ -60,14 +60,7 @@ BOOLEAN IsInitialized(const DeviceContext* Device) { return Device->GammaTable !
 
 // The stream-close work for a stream still open at teardown: flush it, take it out of the
 // context, make sure no frame-timer expiry still runs against it, free it.
-VOID CloseRemainingStream(DeviceContext* Device) {
-    StreamContext* Stream = ReadOnce(Device->Stream);
-    if (Stream == nullptr) return;
-    StopAndFlushStream(Device);
-    WriteOnce(Device->Stream, static_cast<StreamContext*>(nullptr));
-    StopFrameTimer(Device);
-    ExFreePool(Stream);
-}
+VOID CloseRemainingStream(DeviceContext* Device) { CloseCaptureStream(Device); }
 
 }  // namespace
 
