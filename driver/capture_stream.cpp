@@ -1,7 +1,7 @@
 // Opening and closing the capture stream.
 #include "driver/capture_stream.h"
 
-#include "driver/pending_settings.h"
+#include "controls/settings_store.h"
 #include "driver/capture_stream_format.h"
 #include "driver/formats.h"
 #include "driver/frame_timer.h"

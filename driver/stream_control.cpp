@@ -1,7 +1,7 @@
 // CaptureReceiveControlPacket: every non-data request of the capture stream.
 #include "driver/stream_control.h"
 
-#include "driver/pending_settings.h"
+#include "controls/settings_store.h"
 #include "driver/capture_stream_format.h"
 #include "driver/formats.h"
 #include "driver/stream_properties.h"

@@ -1,7 +1,7 @@
 // StartStreaming and StopStreaming.
 #include "usb/streaming.h"
 
-#include "driver/pending_settings.h"
+#include "controls/settings_store.h"
 #include "driver/stream_data_queue.h"
 #include "usb/frame_building.h"
 #include "usb/streaming_pipes.h"
