@@ -1,0 +1,172 @@
+// Sensor read-out rendering.
+#include "camera/sensor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace camera {
+namespace {
+
+constexpr uint32_t kNoiseLength = 1u << 20;  // power of two: the offset wraps with a mask
+constexpr float kFixedOne = 4096.0f;
+constexpr uint8_t kBlackLevel = 2;
+constexpr int kDefectsOfEachKind = 12;
+
+BayerChannel ChannelAt(uint32_t x, uint32_t y) {
+    if ((y & 1) == 0) return (x & 1) == 0 ? kRed : kGreen;
+    return (x & 1) == 0 ? kGreen : kBlue;
+}
+
+uint64_t Mix(uint64_t value) {  // splitmix64 finaliser: per-frame offsets without state
+    value += 0x9E3779B97F4A7C15ull;
+    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+    value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+    return value ^ (value >> 31);
+}
+
+}  // namespace
+
+ReadoutGeometry MakeGeometry(uint32_t width, uint32_t height, uint32_t windowX, uint32_t windowY,
+                             uint32_t readoutMode) {
+    ReadoutGeometry g;
+    g.Width = width;
+    g.Height = height;
+    g.WindowX = windowX;
+    g.WindowY = windowY;
+    g.DoubleColumns = readoutMode == 1 && width <= 1024;
+    g.DoubleRows = readoutMode == 1 && height <= 768;
+    return g;
+}
+
+uint8_t ExposedLevel(float irradiance, uint32_t exposal, uint8_t gain) {
+    double level = kBlackLevel + static_cast<double>(irradiance) * exposal * gain / 125.0;
+    return static_cast<uint8_t>(std::min(255.0, level));
+}
+
+Sensor::Sensor(uint32_t seed, double noiseSigma) : noise_(kNoiseLength) {
+    std::mt19937 random(seed);
+    std::normal_distribution<double> gaussian(0.0, noiseSigma);
+    for (int8_t& n : noise_) {
+        n = static_cast<int8_t>(std::clamp(std::lround(gaussian(random)), -127L, 127L));
+    }
+    std::uniform_int_distribution<uint32_t> column(16, kSensorColumns - 17);
+    std::uniform_int_distribution<uint32_t> row(16, kSensorRows - 17);
+    for (int i = 0; i < 2 * kDefectsOfEachKind; ++i) {
+        defects_.push_back({column(random), row(random), i < kDefectsOfEachKind ? uint8_t{255} : uint8_t{0}});
+    }
+}
+
+void Sensor::Configure(const ReadoutGeometry& geometry, uint32_t exposal, uint8_t gain) {
+    bool newWindow = !configured_ || !(geometry == geometry_);
+    bool newExposure = !configured_ || exposal != exposal_ || gain != gain_;
+    geometry_ = geometry;
+    exposal_ = exposal;
+    gain_ = gain;
+    configured_ = true;
+    if (newWindow) {
+        RenderIrradiance();
+        LocateDefects();
+    }
+    if (newExposure) {
+        levelOf_.resize(65536);
+        for (uint32_t i = 0; i < levelOf_.size(); ++i) {
+            levelOf_[i] = ExposedLevel(i / kFixedOne, exposal_, gain_);
+        }
+    }
+    if (newWindow || newExposure) RenderBase();
+}
+
+void Sensor::RenderIrradiance() {
+    irradiance_.resize(FrameBytes());
+    uint16_t* out = irradiance_.data();
+    for (uint32_t y = 0; y < geometry_.Height; ++y) {
+        uint32_t row = SensorRow(geometry_, y);
+        for (uint32_t x = 0; x < geometry_.Width; ++x, ++out) {
+            uint32_t column = SensorColumn(geometry_, x);
+            if (row >= kSensorRows || column >= kSensorColumns) {
+                *out = 0;  // outside the sensor area nothing is read
+                continue;
+            }
+            float value = SceneIrradiance(static_cast<float>(column), static_cast<float>(row),
+                                          ChannelAt(x, y));
+            *out = static_cast<uint16_t>(std::clamp(value * kFixedOne, 0.0f, 65535.0f));
+        }
+    }
+}
+
+void Sensor::RenderBase() {
+    base_.resize(irradiance_.size());
+    for (size_t i = 0; i < irradiance_.size(); ++i) base_[i] = levelOf_[irradiance_[i]];
+}
+
+void Sensor::LocateDefects() {
+    defectPixels_.clear();
+    for (const Defect& defect : defects_) {
+        if (defect.Column < geometry_.WindowX || defect.Row < geometry_.WindowY) continue;
+        uint32_t dx = defect.Column - geometry_.WindowX;
+        uint32_t dy = defect.Row - geometry_.WindowY;
+        if (geometry_.DoubleColumns) {
+            if ((dx & 3) >= 2) continue;  // a skipped column pair
+            dx = (dx / 4) * 2 + (dx & 1);
+        }
+        if (geometry_.DoubleRows) {
+            if ((dy & 3) >= 2) continue;
+            dy = (dy / 4) * 2 + (dy & 1);
+        }
+        if (dx < geometry_.Width && dy < geometry_.Height) {
+            defectPixels_.push_back({dy * geometry_.Width + dx, defect.Level});
+        }
+    }
+}
+
+void Sensor::RenderFrame(uint64_t frameNumber, uint8_t* out) const {
+    AddNoise(frameNumber, out);
+    DrawBall(frameNumber, out);
+    for (const auto& [offset, level] : defectPixels_) out[offset] = level;
+}
+
+void Sensor::AddNoise(uint64_t frameNumber, uint8_t* out) const {
+    const uint8_t* base = base_.data();
+    size_t size = base_.size();
+    uint32_t start = static_cast<uint32_t>(Mix(frameNumber)) & (kNoiseLength - 1);
+    for (size_t done = 0; done < size;) {
+        size_t run = std::min<size_t>(size - done, kNoiseLength - start);
+        const int8_t* noise = noise_.data() + start;
+        for (size_t i = 0; i < run; ++i) {
+            int value = base[done + i] + noise[i];
+            out[done + i] = static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
+        }
+        done += run;
+        start = 0;
+    }
+}
+
+void Sensor::DrawBall(uint64_t frameNumber, uint8_t* out) const {
+    MovingBall ball = BallAtFrame(frameNumber);
+    float stepX = geometry_.DoubleColumns ? 2.0f : 1.0f;
+    float stepY = geometry_.DoubleRows ? 2.0f : 1.0f;
+    // Frame rows and columns that can see the ball (a frame pixel covers stepX sensor columns).
+    float left = (ball.Column - ball.Radius - static_cast<float>(geometry_.WindowX)) / stepX - 2;
+    float right = (ball.Column + ball.Radius - static_cast<float>(geometry_.WindowX)) / stepX + 2;
+    float top = (ball.Row - ball.Radius - static_cast<float>(geometry_.WindowY)) / stepY - 2;
+    float bottom = (ball.Row + ball.Radius - static_cast<float>(geometry_.WindowY)) / stepY + 2;
+    uint32_t x0 = static_cast<uint32_t>(std::clamp(left, 0.0f, static_cast<float>(geometry_.Width)));
+    uint32_t x1 = static_cast<uint32_t>(std::clamp(right, 0.0f, static_cast<float>(geometry_.Width)));
+    uint32_t y0 = static_cast<uint32_t>(std::clamp(top, 0.0f, static_cast<float>(geometry_.Height)));
+    uint32_t y1 = static_cast<uint32_t>(std::clamp(bottom, 0.0f, static_cast<float>(geometry_.Height)));
+    float radius2 = ball.Radius * ball.Radius;
+    for (uint32_t y = y0; y < y1; ++y) {
+        float row = static_cast<float>(SensorRow(geometry_, y));
+        for (uint32_t x = x0; x < x1; ++x) {
+            float column = static_cast<float>(SensorColumn(geometry_, x));
+            float dx = column - ball.Column;
+            float dy = row - ball.Row;
+            if (dx * dx + dy * dy > radius2 || row >= kSensorRows || column >= kSensorColumns) continue;
+            float irradiance = BallIrradiance(ball, column, row, ChannelAt(x, y));
+            out[y * geometry_.Width + x] = ExposedLevel(irradiance, exposal_, gain_);
+        }
+    }
+}
+
+}  // namespace camera

@@ -1,0 +1,107 @@
+// Bulk transfers and pipe requests (abort, reset) of the host USB stack.
+#include "host/usb/usb_device.h"
+
+namespace host::usb {
+namespace {
+
+// Why a bulk transfer is refused before it reaches the device (Lock held).
+USBD_STATUS CheckBulkTransfer(UsbDevice* device, const _URB_BULK_OR_INTERRUPT_TRANSFER& transfer,
+                              Pipe** pipeOut) {
+    if (transfer.Hdr.Length < sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER)) {
+        return USBD_STATUS_INVALID_PARAMETER;
+    }
+    if (!device->Connected) return USBD_STATUS_DEVICE_GONE;
+    Pipe* pipe = FindOpenPipe(device, transfer.PipeHandle);
+    if (pipe == nullptr) return USBD_STATUS_INVALID_PIPE_HANDLE;
+    if (pipe->PipeType != UsbdPipeTypeBulk && pipe->PipeType != UsbdPipeTypeInterrupt) {
+        return USBD_STATUS_INVALID_PIPE_HANDLE;
+    }
+    // The host stack moves data only through TransferBuffer, one URB at a time.
+    if (transfer.UrbLink != nullptr || transfer.TransferBufferMDL != nullptr) {
+        return USBD_STATUS_INVALID_PARAMETER;
+    }
+    if (transfer.TransferBufferLength != 0 && transfer.TransferBuffer == nullptr) {
+        return USBD_STATUS_INVALID_PARAMETER;
+    }
+    if (pipe->MaximumTransferSize != USBD_DEFAULT_MAXIMUM_TRANSFER_SIZE &&
+        transfer.TransferBufferLength > pipe->MaximumTransferSize) {
+        return USBD_STATUS_INVALID_PARAMETER;
+    }
+    *pipeOut = pipe;
+    return USBD_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+NTSTATUS HandleBulkTransfer(UsbDevice* device, PIRP irp, PURB urb) {
+    _URB_BULK_OR_INTERRUPT_TRANSFER& transfer = urb->UrbBulkOrInterruptTransfer;
+    Pipe* pipe = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(device->Lock);
+        USBD_STATUS refusal = CheckBulkTransfer(device, transfer, &pipe);
+        if (refusal == USBD_STATUS_SUCCESS) {
+            IoMarkIrpPending(irp);
+            if (USB_ENDPOINT_DIRECTION_IN(pipe->EndpointAddress)) {
+                QueueWaitingTransfer(device, pipe, irp);
+            } else if (pipe->Halted) {
+                FinishOnPipe(device, pipe, irp, USBD_STATUS_ENDPOINT_HALTED);
+            } else {
+                USBD_STATUS status = device->Function->BulkOut(
+                    pipe->EndpointAddress, static_cast<const UCHAR*>(transfer.TransferBuffer),
+                    transfer.TransferBufferLength);
+                FinishOnPipe(device, pipe, irp, status);
+                if (status == USBD_STATUS_DEVICE_GONE) {
+                    device->Connected = false;
+                    FailWaitingTransfers(device, USBD_STATUS_DEVICE_GONE);
+                } else if (USBD_HALTED(status)) {
+                    pipe->Halted = true;
+                }
+            }
+        } else {
+            pipe = nullptr;
+            transfer.TransferBufferLength = 0;
+            urb->UrbHeader.Status = refusal;
+        }
+    }
+    if (pipe == nullptr) return CompleteWithUsbdStatus(irp, urb, urb->UrbHeader.Status);
+    if (!ReadOnce(device->Connected)) {
+        ServiceAllPipes(device);
+    } else {
+        ServicePipe(device, pipe);
+    }
+    return STATUS_PENDING;
+}
+
+NTSTATUS HandlePipeRequest(UsbDevice* device, PIRP irp, PURB urb) {
+    if (urb->UrbHeader.Length < sizeof(_URB_PIPE_REQUEST)) {
+        return CompleteWithUsbdStatus(irp, urb, USBD_STATUS_INVALID_PARAMETER);
+    }
+    Pipe* pipe = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(device->Lock);
+        if (!device->Connected) {
+            urb->UrbHeader.Status = USBD_STATUS_DEVICE_GONE;
+        } else if ((pipe = FindOpenPipe(device, urb->UrbPipeRequest.PipeHandle)) == nullptr) {
+            urb->UrbHeader.Status = USBD_STATUS_INVALID_PIPE_HANDLE;
+        } else if (urb->UrbHeader.Function == URB_FUNCTION_ABORT_PIPE) {
+            // The aborted transfers complete first, then the abort request itself.
+            device->Counters.PipeAborts++;
+            FailWaitingOnPipe(device, pipe, USBD_STATUS_CANCELED);
+            IoMarkIrpPending(irp);
+            FinishOnPipe(device, pipe, irp, USBD_STATUS_SUCCESS);
+        } else {
+            device->Counters.PipeResets++;
+            pipe->Halted = false;
+            device->Function->ResetEndpoint(pipe->EndpointAddress);
+            urb->UrbHeader.Status = USBD_STATUS_SUCCESS;
+            pipe = nullptr;
+        }
+    }
+    if (urb->UrbHeader.Function != URB_FUNCTION_ABORT_PIPE || pipe == nullptr) {
+        return CompleteWithUsbdStatus(irp, urb, urb->UrbHeader.Status);
+    }
+    ServicePipe(device, pipe);
+    return STATUS_PENDING;
+}
+
+}  // namespace host::usb
