@@ -1,0 +1,37 @@
+#include "controls/control_actions.h"
+
+#include "controls/command_fields.h"
+#include "imaging/gain_table.h"
+#include "imaging/gamma_table.h"
+#include "imaging/tone_table.h"
+
+VOID SetManualExposure(DeviceContext* Device, ULONG Value) {
+    if (ReadOnce(Device->AEing) != 0) return;
+    StoreCommandUlong(Device, COMMAND_FIELD(Exposal), Value);
+    MarkSettingsChanged(Device);
+}
+
+VOID SetColourGain(DeviceContext* Device, PUCHAR Table, ULONG Value) {
+    SetGain(Table, static_cast<LONG>(Value));
+    MarkSettingsChanged(Device);
+}
+
+VOID SetAnalogGain(DeviceContext* Device, ULONG Value) {
+    UCHAR Gain = static_cast<UCHAR>(Value & 0xFF);
+    if (Gain < kAnalogGainMinimum) Gain = kAnalogGainMinimum;
+    if (Gain > kAnalogGainMaximum) Gain = kAnalogGainMaximum;
+    const UCHAR AllGain[3] = {Gain, Gain, Gain};
+    StoreCommandBytes(Device, COMMAND_FIELD(AllGain), AllGain, sizeof(AllGain));
+    MarkSettingsChanged(Device);
+}
+
+UCHAR GetAnalogGain(const DeviceContext* Device) {
+    return LoadCommandByte(Device, COMMAND_FIELD(AllGain));
+}
+
+VOID SetGammaIndex(DeviceContext* Device, LONG Index) {
+    const LONG Gamma = ClampGammaIndex(Index);
+    WriteOnce(Device->Gamma, Gamma);
+    BuildToneTable(&Device->GammaValue, GammaForIndex(Device->GammaTable, Gamma),
+                   Device->ToneTable, Device->LogTable);
+}

@@ -1,0 +1,24 @@
+// Device and stream property sets: the item tables the framework validates requests against
+// (registered in DevicePropertySets and StreamPropertySets of driver/property_sets.h), and the
+// two adapter handlers that serve the device sets.
+#pragma once
+
+#include "driver/property_sets.h"
+#include "platform/ks.h"
+#include "platform/strmini.h"
+
+constexpr ULONG kVideoControlItemCount = 4;
+constexpr ULONG kCameraControlItemCount = 39;  // ids 0..38
+constexpr ULONG kVideoProcAmpItemCount = 7;
+
+// The four video control items; the capture stream's video control set uses the same table.
+extern const KSPROPERTY_ITEM VideoControlProperties[kVideoControlItemCount];
+extern const KSPROPERTY_ITEM CameraControlProperties[kCameraControlItemCount];
+// In the order BRIGHTNESS's neighbours are published: 1, 5, 9, 7, 3, 4, 0.
+extern const KSPROPERTY_ITEM VideoProcAmpProperties[kVideoProcAmpItemCount];
+
+// SRB_GET_DEVICE_PROPERTY / SRB_SET_DEVICE_PROPERTY, called by the adapter dispatch at
+// PASSIVE_LEVEL (ids 18 and 34 talk to the camera synchronously). Set srb->Status and, for
+// gets, srb->ActualBytesTransferred; the caller completes the request.
+void GetDeviceProperty(PHW_STREAM_REQUEST_BLOCK Srb);
+void SetDeviceProperty(PHW_STREAM_REQUEST_BLOCK Srb);

@@ -1,0 +1,60 @@
+#include "controls/settings_store.h"
+
+#include "controls/calibration.h"
+#include "controls/command_fields.h"
+#include "controls/stored_settings.h"
+#include "controls/window_placement.h"
+#include "imaging/gamma_table.h"
+#include "imaging/tone_table.h"
+#include "usb/transfer_slot.h"
+
+namespace {
+
+// Room for the bitmap header behind the format header: a shorter format can't be read.
+constexpr ULONG kVideoInfoFormatBytes =
+    sizeof(KSDATAFORMAT) + offsetof(KS_VIDEOINFOHEADER, bmiHeader) + sizeof(KS_BITMAPINFOHEADER);
+
+VOID TakeFormatGeometry(DeviceContext* Device, const KS_VIDEOINFOHEADER& Info, StreamContext* Stream) {
+    const ULONG Width = static_cast<ULONG>(Info.bmiHeader.biWidth);
+    const ULONG Height = static_cast<ULONG>(Info.bmiHeader.biHeight);
+    StoreCommandUlong(Device, COMMAND_FIELD(FrameWidth), Width);
+    StoreCommandUlong(Device, COMMAND_FIELD(FrameHeight), Height);
+    Device->ImageSize = Info.bmiHeader.biSizeImage;
+    Device->BitCount = Info.bmiHeader.biBitCount;
+    const ULONG RawBytes = Width * Height;
+    Device->TransfersPerFrame = RawBytes / kTransferBytes + 1;
+    InterlockedExchange(reinterpret_cast<LONG volatile*>(&Device->TransfersLeft),
+                        static_cast<LONG>(Device->TransfersPerFrame));
+    Device->LastTransferBytes = RawBytes % kTransferBytes;
+    if (Info.AvgTimePerFrame != 0) Stream->AvgTimePerFrame = Info.AvgTimePerFrame;
+}
+
+VOID RebuildToneForStoredGamma(DeviceContext* Device) {
+    BuildToneTable(&Device->GammaValue, GammaForIndex(Device->GammaTable, ReadOnce(Device->Gamma)),
+                   Device->ToneTable, Device->LogTable);
+}
+
+}  // namespace
+
+bool LoadSettings(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Srb, StreamContext* Stream) {
+    const auto* Format = reinterpret_cast<const KS_DATAFORMAT_VIDEOINFOHEADER*>(Srb->CommandData.OpenFormat);
+    if (Format->DataFormat.FormatSize < kVideoInfoFormatBytes ||
+        !IsEqualGUID(Format->DataFormat.Specifier, KSDATAFORMAT_SPECIFIER_VIDEOINFO)) {
+        Srb->Status = STATUS_INVALID_PARAMETER;
+        return false;
+    }
+    TakeFormatGeometry(Device, Format->VideoInfoHeader, Stream);
+    ReadStoredSettings(Device);
+    PlaceLoadedWindow(Device);
+    RebuildToneForStoredGamma(Device);
+    LoadCalibration(Device, LoadCommandUlong(Device, COMMAND_FIELD(FrameWidth)),
+                    LoadCommandUlong(Device, COMMAND_FIELD(FrameHeight)));
+    return true;
+}
+
+void SaveSettings(DeviceContext* Device) { WriteStoredSettings(Device); }
+
+VOID LoadStoredSettings(DeviceContext* Device) {
+    ReadStoredSettings(Device);
+    RebuildToneForStoredGamma(Device);
+}
