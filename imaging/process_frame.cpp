@@ -5,6 +5,7 @@
 // written once each, the CommandBlock's through the command channel's byte accessors.
 #include "imaging/process_frame.h"
 
+#include "controls/calibration.h"
 #include "driver/device_context.h"
 #include "imaging/colour_gains.h"
 #include "imaging/contrast.h"
@@ -19,11 +20,6 @@
 #include "imaging/tone_table.h"
 #include "imaging/white_balance.h"
 #include "usb/command_lock.h"
-
-// Calibration captures of the calibration-file code in controls/.
-VOID CaptureGainMap(ULONG Width, ULONG Height, PUCHAR Frame, DeviceContext* Device);
-VOID CaptureDefectTable(PUCHAR Frame, ULONG Height, ULONG Width, DeviceContext* Device,
-                        PULONG DefectCount);
 
 const FRAME_STAGE_ACTIONS DriverFrameStageActions = {SendCommandBlock, CaptureDefectTable,
                                                      CaptureGainMap};
