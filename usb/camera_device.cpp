@@ -1,5 +1,6 @@
 // Device bring-up and teardown: the work of SRB_INITIALIZE_DEVICE and SRB_UNINITIALIZE_DEVICE.
 // Everything streaming and the image pipeline use is allocated here once, at its largest size.
+#include "controls/settings_store.h"
 #include "driver/adapter_services.h"
 #include "driver/capture_stream.h"
 #include "driver/device_context.h"
@@ -58,10 +59,6 @@ VOID ReleaseAllocations(DeviceContext* Device) {
 // A context whose initialization completed holds its last table; one that failed holds none.
 BOOLEAN IsInitialized(const DeviceContext* Device) { return Device->GammaTable != nullptr; }
 
-// The stream-close work for a stream still open at teardown: flush it, take it out of the
-// context, make sure no frame-timer expiry still runs against it, free it.
-VOID CloseRemainingStream(DeviceContext* Device) { CloseCaptureStream(Device); }
-
 }  // namespace
 
 // SRB_INITIALIZE_DEVICE, from AdapterReceivePacket at PASSIVE_LEVEL, before any stream exists.
@@ -86,7 +83,7 @@ NTSTATUS InitializeCamera(DeviceContext* Device, PPORT_CONFIGURATION_INFORMATION
         return STATUS_INSUFFICIENT_RESOURCES;
     }
     WriteDefaults(Device);
-    // TODO(settings): load the stored settings here once controls/ provides the loader.
+    LoadStoredSettings(Device);
     return STATUS_SUCCESS;
 }
 
@@ -100,7 +97,7 @@ NTSTATUS UninitializeCamera(DeviceContext* Device) {
         return STATUS_SUCCESS;
     }
     StopStreaming(Device);
-    CloseRemainingStream(Device);
+    CloseCaptureStream(Device);  // a stream still open at teardown
     StopFrameTimer(Device);
     ReleaseAllocations(Device);
     return STATUS_SUCCESS;
