@@ -58,23 +58,12 @@ Sensor::Sensor(uint32_t seed, double noiseSigma) : noise_(kNoiseLength) {
 }
 
 void Sensor::Configure(const ReadoutGeometry& geometry, uint32_t exposal, uint8_t gain) {
-    bool newWindow = !configured_ || !(geometry == geometry_);
-    bool newExposure = !configured_ || exposal != exposal_ || gain != gain_;
+    if (!configured_ || !(geometry == geometry_)) windowStale_ = true;
+    if (!configured_ || exposal != exposal_ || gain != gain_) exposureStale_ = true;
     geometry_ = geometry;
     exposal_ = exposal;
     gain_ = gain;
     configured_ = true;
-    if (newWindow) {
-        RenderIrradiance();
-        LocateDefects();
-    }
-    if (newExposure) {
-        levelOf_.resize(65536);
-        for (uint32_t i = 0; i < levelOf_.size(); ++i) {
-            levelOf_[i] = ExposedLevel(i / kFixedOne, exposal_, gain_);
-        }
-    }
-    if (newWindow || newExposure) RenderBase();
 }
 
 void Sensor::RenderIrradiance() {
@@ -120,7 +109,19 @@ void Sensor::LocateDefects() {
     }
 }
 
-void Sensor::RenderFrame(uint64_t frameNumber, uint8_t* out) const {
+void Sensor::RenderFrame(uint64_t frameNumber, uint8_t* out) {
+    if (windowStale_) {
+        RenderIrradiance();
+        LocateDefects();
+    }
+    if (exposureStale_) {
+        levelOf_.resize(65536);
+        for (uint32_t i = 0; i < levelOf_.size(); ++i) {
+            levelOf_[i] = ExposedLevel(i / kFixedOne, exposal_, gain_);
+        }
+    }
+    if (windowStale_ || exposureStale_) RenderBase();
+    windowStale_ = exposureStale_ = false;
     AddNoise(frameNumber, out);
     DrawBall(frameNumber, out);
     for (const auto& [offset, level] : defectPixels_) out[offset] = level;

@@ -42,12 +42,12 @@ class Sensor {
 public:
     Sensor(uint32_t seed, double noiseSigma);
 
-    // Re-renders only what changed since the last call.
+    // Takes the read-out settings; what they change is re-rendered at the next frame.
     void Configure(const ReadoutGeometry& geometry, uint32_t exposal, uint8_t gain);
     const ReadoutGeometry& Geometry() const { return geometry_; }
     uint32_t FrameBytes() const { return geometry_.Width * geometry_.Height; }
     // Writes frame `frameNumber` (FrameBytes bytes, row 0 first).
-    void RenderFrame(uint64_t frameNumber, uint8_t* out) const;
+    void RenderFrame(uint64_t frameNumber, uint8_t* out);
 
     struct Defect {
         uint32_t Column, Row;
@@ -66,6 +66,8 @@ private:
     uint32_t exposal_ = 0;
     uint8_t gain_ = 0;
     bool configured_ = false;
+    bool windowStale_ = true;    // irradiance and defect positions need rendering
+    bool exposureStale_ = true;  // the level table and base frame need rendering
     std::vector<uint16_t> irradiance_;  // per frame pixel, 4096 = 1.0
     std::vector<uint8_t> levelOf_;      // irradiance -> grey level for the current exposure
     std::vector<uint8_t> base_;         // the frame without noise, ball or defects
