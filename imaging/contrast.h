@@ -26,6 +26,11 @@ VOID AdjustContrast(ULONG Width, ULONG Height, const UCHAR* Source, PUCHAR Desti
 // strongest colour; called by AdjustContrast for ColourAdjustSeparate.
 VOID SeparateColours(ULONG Width, ULONG Height, PUCHAR Frame);
 
+// Colour separation of one row pair with vectors, from column 2; returns the column where the
+// blocks left for the scalar loop start. No SSE2 form: it lacks 32-bit multiplies and blends.
+ULONG SeparateRowPairAvx2(PUCHAR Upper, ULONG Width);
+ULONG SeparateRowPairAvx512(PUCHAR Upper, ULONG Width);
+
 // Bodies per vector level, in place on the frame, after the colour separation. Contrast has
 // already been limited as above.
 VOID ContrastRowsScalar(ULONG Width, ULONG Height, PUCHAR Frame, UCHAR Contrast, BOOLEAN Emphasis);

@@ -1,10 +1,11 @@
 // The contrast loop, written once for every vector width (see simd_ops.h).
 //
-// A vector covers several 8-column groups of a row pair at once. The results equal the
-// group-by-group order of the reference: neighbours in earlier vectors and row pairs are read
-// back from the frame already processed, neighbours in later ones not yet. The one neighbour
-// that the reference sees processed inside a vector is the left one of a lower-row green at the
-// start of a group (a blue sample of the previous group); it gets the contrast step here.
+// A vector covers several 8-column groups of a row pair at once, and its results are stored
+// only after the next vector has been loaded (a load overlapping a just-stored vector would
+// stall). The results still equal the group-by-group order of the reference: the only
+// neighbour the reference reads already processed within a row pair is the left one of a
+// lower-row green at the start of a group (a blue sample of the previous group), and that one
+// gets the contrast step here. Earlier row pairs are stored before the next pair starts.
 #pragma once
 
 #include "imaging/contrast.h"
@@ -14,18 +15,21 @@ template <class Ops>
 struct ContrastLaneMasks {
     typename Ops::Vector UpperGreen;   // odd lanes
     typename Ops::Vector LowerGreen;   // even lanes
-    typename Ops::Vector GroupStarts;  // lanes 8, 16, ...: left neighbour already processed
+    typename Ops::Vector GroupStarts;       // lanes 0, 8, 16, ...: left neighbour processed
+    typename Ops::Vector LaterGroupStarts;  // lanes 8, 16, ...: the row's first vector
 };
 
 template <class Ops>
 ContrastLaneMasks<Ops> MakeContrastLaneMasks() {
-    SHORT Odd[Ops::Lanes], Even[Ops::Lanes], Starts[Ops::Lanes];
+    SHORT Odd[Ops::Lanes], Even[Ops::Lanes], Starts[Ops::Lanes], LaterStarts[Ops::Lanes];
     for (ULONG Lane = 0; Lane < Ops::Lanes; ++Lane) {
         Odd[Lane] = (Lane & 1) ? -1 : 0;
         Even[Lane] = (Lane & 1) ? 0 : -1;
-        Starts[Lane] = (Lane != 0 && Lane % 8 == 0) ? -1 : 0;
+        Starts[Lane] = (Lane % 8 == 0) ? -1 : 0;
+        LaterStarts[Lane] = (Lane != 0 && Lane % 8 == 0) ? -1 : 0;
     }
-    return {Ops::LoadMask(Odd), Ops::LoadMask(Even), Ops::LoadMask(Starts)};
+    return {Ops::LoadMask(Odd), Ops::LoadMask(Even), Ops::LoadMask(Starts),
+            Ops::LoadMask(LaterStarts)};
 }
 
 template <class Ops>
@@ -50,14 +54,16 @@ template <class Ops>
 VOID ContrastRowPair(PUCHAR Upper, ULONG Width, ULONG Columns, const ContrastLaneMasks<Ops>& Masks,
                      typename Ops::Vector Factor, typename Ops::Vector Offset, bool Emphasis) {
     const PUCHAR Lower = Upper + Width;
+    typename Ops::Vector PendingHigh = Ops::Splat(0), PendingLow = Ops::Splat(0);
     for (ULONG Column = 0; Column < Columns; Column += Ops::Lanes) {
         typename Ops::Vector High = Ops::LoadBytes(Upper + Column);
         typename Ops::Vector Low = Ops::LoadBytes(Lower + Column);
         if (Emphasis) {
+            // At column 0 the left neighbour is the end of the upper row: not processed yet.
             const typename Ops::Vector LowLeftRaw = Ops::LoadBytes(Lower + Column - 1);
             const typename Ops::Vector LowLeft = Ops::Select(
-                Masks.GroupStarts, Ops::ClampToByte(ContrastLanes<Ops>(LowLeftRaw, Factor, Offset)),
-                LowLeftRaw);
+                Column == 0 ? Masks.LaterGroupStarts : Masks.GroupStarts,
+                Ops::ClampToByte(ContrastLanes<Ops>(LowLeftRaw, Factor, Offset)), LowLeftRaw);
             const typename Ops::Vector NewHigh = EmphasiseLanes<Ops>(
                 High, Ops::LoadBytes(Upper + Column - Width), Low, Ops::LoadBytes(Upper + Column - 1),
                 Ops::LoadBytes(Upper + Column + 1), Masks.UpperGreen);
@@ -65,8 +71,16 @@ VOID ContrastRowPair(PUCHAR Upper, ULONG Width, ULONG Columns, const ContrastLan
                                       Ops::LoadBytes(Lower + Column + 1), Masks.LowerGreen);
             High = NewHigh;
         }
-        Ops::StoreBytes(Upper + Column, ContrastLanes<Ops>(High, Factor, Offset));
-        Ops::StoreBytes(Lower + Column, ContrastLanes<Ops>(Low, Factor, Offset));
+        if (Column != 0) {
+            Ops::StoreBytes(Upper + Column - Ops::Lanes, PendingHigh);
+            Ops::StoreBytes(Lower + Column - Ops::Lanes, PendingLow);
+        }
+        PendingHigh = ContrastLanes<Ops>(High, Factor, Offset);
+        PendingLow = ContrastLanes<Ops>(Low, Factor, Offset);
+    }
+    if (Columns != 0) {
+        Ops::StoreBytes(Upper + Columns - Ops::Lanes, PendingHigh);
+        Ops::StoreBytes(Lower + Columns - Ops::Lanes, PendingLow);
     }
 }
 
@@ -77,7 +91,10 @@ VOID ContrastBody(ULONG Width, ULONG Height, PUCHAR Frame, UCHAR Contrast, BOOLE
     const ContrastLaneMasks<Ops> Masks = MakeContrastLaneMasks<Ops>();
     const typename Ops::Vector Factor = Ops::Splat(static_cast<SHORT>(Parameters.Factor));
     const typename Ops::Vector Offset = Ops::Splat(static_cast<SHORT>(Parameters.Offset));
-    const ULONG VectorColumns = Width - Width % Ops::Lanes;
+    // The last group of an upper row reads the lower row's first sample processed; that sample
+    // is stored only once the third vector of the row has been loaded, so narrower rows stay
+    // scalar.
+    const ULONG VectorColumns = Width < 3 * Ops::Lanes ? 0 : Width - Width % Ops::Lanes;
     for (ULONG Row = 2; Row + 4 <= Height; Row += 2) {
         const PUCHAR Upper = Frame + static_cast<SIZE_T>(Row) * Width;
         ContrastRowPair<Ops>(Upper, Width, VectorColumns, Masks, Factor, Offset, Emphasis != 0);

@@ -2,7 +2,9 @@
 //
 // Three vectors cover a whole number of pixels. Each byte's pixel sum is its own byte plus two
 // of its neighbours one or two bytes away, chosen per lane by the byte's place in its pixel.
-// The first and last pixel of the row are done one at a time, so no load leaves the row.
+// The first and last pixel of the row are done one at a time, so no load leaves the row. Each
+// chunk is stored after the next one has been loaded: its loads reach two bytes back, and a
+// load overlapping a just-stored vector would stall.
 #pragma once
 
 #include "imaging/saturation.h"
@@ -45,12 +47,18 @@ typename Ops::Vector AdjustLanes(const UCHAR* Bytes, const PixelPlaceMasks<Ops>&
 }
 
 template <class Ops>
+VOID StoreChunk(PUCHAR Bytes, const typename Ops::Vector (&Results)[3]) {
+    for (ULONG Part = 0; Part < 3; ++Part) Ops::StoreBytes(Bytes + Part * Ops::Lanes, Results[Part]);
+}
+
+template <class Ops>
 VOID SaturationBody(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction) {
     constexpr ULONG Chunk = 3 * Ops::Lanes;
     if (RowBytes < 3) return;
     AdjustPixel(Row, Factor, Direction);
     const PixelPlaceMasks<Ops> Masks = MakePixelPlaceMasks<Ops>();
     const typename Ops::Vector SignedFactor = Ops::Splat(static_cast<SHORT>(Factor * Direction));
+    typename Ops::Vector Pending[3] = {Ops::Splat(0), Ops::Splat(0), Ops::Splat(0)};
     ULONG Offset = 3;
     for (; Offset + Chunk + 3 <= RowBytes; Offset += Chunk) {
         const PUCHAR Bytes = Row + Offset;
@@ -58,9 +66,11 @@ VOID SaturationBody(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction) {
         const typename Ops::Vector First = AdjustLanes<Ops>(Bytes, Masks, 0, SignedFactor);
         const typename Ops::Vector Second = AdjustLanes<Ops>(Bytes + Ops::Lanes, Masks, 1, SignedFactor);
         const typename Ops::Vector Third = AdjustLanes<Ops>(Bytes + 2 * Ops::Lanes, Masks, 2, SignedFactor);
-        Ops::StoreBytes(Bytes, First);
-        Ops::StoreBytes(Bytes + Ops::Lanes, Second);
-        Ops::StoreBytes(Bytes + 2 * Ops::Lanes, Third);
+        if (Offset != 3) StoreChunk<Ops>(Bytes - Chunk, Pending);
+        Pending[0] = First;
+        Pending[1] = Second;
+        Pending[2] = Third;
     }
+    if (Offset != 3) StoreChunk<Ops>(Row + Offset - Chunk, Pending);
     for (; Offset + 3 <= RowBytes; Offset += 3) AdjustPixel(Row + Offset, Factor, Direction);
 }

@@ -1,6 +1,9 @@
 // Colour separation of 2 x 2 Bayer blocks ahead of the contrast step.
 #include "imaging/contrast.h"
 
+#include "imaging/cpu_features.h"
+#include "imaging/scalar_reference.h"
+
 namespace {
 
 constexpr LONG BoostNumerator = 5;      // boost of the strongest colour: x 5/1024 of its lead
@@ -40,17 +43,28 @@ VOID SeparateBlock(LONG (&Levels)[3]) {
 
 }  // namespace
 
+SCALAR_REFERENCE VOID SeparateBlocksScalar(PUCHAR Upper, ULONG Width, ULONG FirstColumn) {
+    const PUCHAR Lower = Upper + Width;
+    for (ULONG Column = FirstColumn; Column + 2 < Width; Column += 2) {
+        LONG Levels[3] = {Upper[Column], (Upper[Column + 1] + Lower[Column]) / 2,
+                          Lower[Column + 1]};
+        SeparateBlock(Levels);
+        Upper[Column] = static_cast<UCHAR>(Levels[Red]);
+        Upper[Column + 1] = Lower[Column] = static_cast<UCHAR>(Levels[Green]);
+        Lower[Column + 1] = static_cast<UCHAR>(Levels[Blue]);
+    }
+}
+
 VOID SeparateColours(ULONG Width, ULONG Height, PUCHAR Frame) {
+    const VECTOR_LEVEL Level = VectorLevelInUse();
     for (ULONG Row = 2; Row + 2 < Height; Row += 2) {
         const PUCHAR Upper = Frame + static_cast<SIZE_T>(Row) * Width;
-        const PUCHAR Lower = Upper + Width;
-        for (ULONG Column = 2; Column + 2 < Width; Column += 2) {
-            LONG Levels[3] = {Upper[Column], (Upper[Column + 1] + Lower[Column]) / 2,
-                              Lower[Column + 1]};
-            SeparateBlock(Levels);
-            Upper[Column] = static_cast<UCHAR>(Levels[Red]);
-            Upper[Column + 1] = Lower[Column] = static_cast<UCHAR>(Levels[Green]);
-            Lower[Column + 1] = static_cast<UCHAR>(Levels[Blue]);
+        ULONG Column = 2;
+        if (Level >= VectorLevelAvx512) {
+            Column = SeparateRowPairAvx512(Upper, Width);
+        } else if (Level >= VectorLevelAvx2) {
+            Column = SeparateRowPairAvx2(Upper, Width);
         }
+        SeparateBlocksScalar(Upper, Width, Column);
     }
 }

@@ -23,6 +23,10 @@ std::vector<FrameSize> SizesUnderTest() {
     sizes.push_back({200, 16});
     sizes.push_back({88, 10});
     sizes.push_back({8, 6});
+    sizes.push_back({64, 8});  // two AVX-512 vectors per row
+    sizes.push_back({32, 8});  // one AVX-512 vector per row
+    sizes.push_back({16, 8});  // one AVX2 vector per row
+    sizes.push_back({96, 8});  // three AVX-512 vectors per row
     return sizes;
 }
 
@@ -93,6 +97,17 @@ TEST(ColourStageVectors, ContrastMatchesScalarOnSmoothFrames) {
                 AdjustContrast(size.Width, size.Height, f.data(), f.data(), contrast, 1);
             }, Describe(size, "smooth emphasis", contrast));
         }
+    }
+}
+
+TEST(ColourStageVectors, ColourSeparationMatchesScalarOnTies) {
+    // Few distinct levels: many blocks with equal colours, where the case order decides.
+    std::mt19937 random(16);
+    for (FrameSize size : SizesUnderTest()) {
+        std::vector<UCHAR> frame(size_t{size.Width} * size.Height);
+        for (auto& sample : frame) sample = static_cast<UCHAR>(100 + random() % 3 * 60);
+        ExpectLevelsAgree(frame, [&](std::vector<UCHAR>& f) { SeparateColours(size.Width, size.Height, f.data()); },
+                          Describe(size, "colour separation", 0));
     }
 }
 
