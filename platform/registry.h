@@ -5,6 +5,7 @@
 // directory; on the kernel build they come from the platform's own headers.
 #pragma once
 
+#include "platform/io.h"
 #include "platform/kernel.h"
 
 #if defined(VEXACAM_WIN32_KERNEL)
@@ -114,17 +115,7 @@ NTSTATUS ZwFlushKey(HANDLE KeyHandle);
 // ---------------------------------------------------------------------------------------------
 // Files
 
-#ifndef VEXACAM_IO_STATUS_BLOCK_DEFINED
-#define VEXACAM_IO_STATUS_BLOCK_DEFINED
-typedef struct _IO_STATUS_BLOCK {
-    union {
-        NTSTATUS Status;
-        PVOID Pointer;
-    };
-    ULONG_PTR Information;
-} IO_STATUS_BLOCK, *PIO_STATUS_BLOCK;
 typedef void (*PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, ULONG Reserved);
-#endif
 
 #define FILE_READ_DATA 0x0001
 #define FILE_WRITE_DATA 0x0002
