@@ -4,16 +4,11 @@
 namespace host::usb {
 namespace {
 
-// Why a bulk transfer is refused before it reaches the device (Lock held).
+// Why a bulk transfer on an open pipe is refused before it reaches the device (Lock held).
 USBD_STATUS CheckBulkTransfer(UsbDevice* device, const _URB_BULK_OR_INTERRUPT_TRANSFER& transfer,
-                              Pipe** pipeOut) {
-    if (transfer.Hdr.Length < sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER)) {
-        return USBD_STATUS_INVALID_PARAMETER;
-    }
+                              const Pipe& pipe) {
     if (!device->Connected) return USBD_STATUS_DEVICE_GONE;
-    Pipe* pipe = FindOpenPipe(device, transfer.PipeHandle);
-    if (pipe == nullptr) return USBD_STATUS_INVALID_PIPE_HANDLE;
-    if (pipe->PipeType != UsbdPipeTypeBulk && pipe->PipeType != UsbdPipeTypeInterrupt) {
+    if (pipe.PipeType != UsbdPipeTypeBulk && pipe.PipeType != UsbdPipeTypeInterrupt) {
         return USBD_STATUS_INVALID_PIPE_HANDLE;
     }
     // The host stack moves data only through TransferBuffer, one URB at a time.
@@ -23,48 +18,59 @@ USBD_STATUS CheckBulkTransfer(UsbDevice* device, const _URB_BULK_OR_INTERRUPT_TR
     if (transfer.TransferBufferLength != 0 && transfer.TransferBuffer == nullptr) {
         return USBD_STATUS_INVALID_PARAMETER;
     }
-    if (pipe->MaximumTransferSize != USBD_DEFAULT_MAXIMUM_TRANSFER_SIZE &&
-        transfer.TransferBufferLength > pipe->MaximumTransferSize) {
+    if (pipe.MaximumTransferSize != USBD_DEFAULT_MAXIMUM_TRANSFER_SIZE &&
+        transfer.TransferBufferLength > pipe.MaximumTransferSize) {
         return USBD_STATUS_INVALID_PARAMETER;
     }
-    *pipeOut = pipe;
+    if (pipe.Halted) return USBD_STATUS_ENDPOINT_HALTED;
     return USBD_STATUS_SUCCESS;
+}
+
+// Lock held.
+void SendOut(UsbDevice* device, Pipe* pipe, PIRP irp, _URB_BULK_OR_INTERRUPT_TRANSFER& transfer) {
+    USBD_STATUS status = device->Function->BulkOut(
+        pipe->EndpointAddress, static_cast<const UCHAR*>(transfer.TransferBuffer),
+        transfer.TransferBufferLength);
+    FinishOnPipe(device, pipe, irp, status);
+    if (status == USBD_STATUS_DEVICE_GONE) {
+        device->Connected = false;
+        FailWaitingTransfers(device, USBD_STATUS_DEVICE_GONE);
+    } else if (USBD_HALTED(status)) {
+        pipe->Halted = true;
+    }
 }
 
 }  // namespace
 
 NTSTATUS HandleBulkTransfer(UsbDevice* device, PIRP irp, PURB urb) {
     _URB_BULK_OR_INTERRUPT_TRANSFER& transfer = urb->UrbBulkOrInterruptTransfer;
+    if (transfer.Hdr.Length < sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER)) {
+        return CompleteWithUsbdStatus(irp, urb, USBD_STATUS_INVALID_PARAMETER);
+    }
     Pipe* pipe = nullptr;
+    bool connected;
     {
         std::lock_guard<std::mutex> lock(device->Lock);
-        USBD_STATUS refusal = CheckBulkTransfer(device, transfer, &pipe);
-        if (refusal == USBD_STATUS_SUCCESS) {
+        pipe = FindOpenPipe(device, transfer.PipeHandle);
+        if (pipe != nullptr) {
+            // Even a refusal joins the pipe's queue: completions keep submission order.
             IoMarkIrpPending(irp);
-            if (USB_ENDPOINT_DIRECTION_IN(pipe->EndpointAddress)) {
+            USBD_STATUS refusal = CheckBulkTransfer(device, transfer, *pipe);
+            if (refusal != USBD_STATUS_SUCCESS) {
+                FinishOnPipe(device, pipe, irp, refusal);
+            } else if (USB_ENDPOINT_DIRECTION_IN(pipe->EndpointAddress)) {
                 QueueWaitingTransfer(device, pipe, irp);
-            } else if (pipe->Halted) {
-                FinishOnPipe(device, pipe, irp, USBD_STATUS_ENDPOINT_HALTED);
             } else {
-                USBD_STATUS status = device->Function->BulkOut(
-                    pipe->EndpointAddress, static_cast<const UCHAR*>(transfer.TransferBuffer),
-                    transfer.TransferBufferLength);
-                FinishOnPipe(device, pipe, irp, status);
-                if (status == USBD_STATUS_DEVICE_GONE) {
-                    device->Connected = false;
-                    FailWaitingTransfers(device, USBD_STATUS_DEVICE_GONE);
-                } else if (USBD_HALTED(status)) {
-                    pipe->Halted = true;
-                }
+                SendOut(device, pipe, irp, transfer);
             }
-        } else {
-            pipe = nullptr;
-            transfer.TransferBufferLength = 0;
-            urb->UrbHeader.Status = refusal;
         }
+        connected = device->Connected;
     }
-    if (pipe == nullptr) return CompleteWithUsbdStatus(irp, urb, urb->UrbHeader.Status);
-    if (!ReadOnce(device->Connected)) {
+    if (pipe == nullptr) {
+        transfer.TransferBufferLength = 0;
+        return CompleteWithUsbdStatus(irp, urb, USBD_STATUS_INVALID_PIPE_HANDLE);
+    }
+    if (!connected) {
         ServiceAllPipes(device);
     } else {
         ServicePipe(device, pipe);
