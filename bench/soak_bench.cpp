@@ -1,0 +1,182 @@
+// Real-time soak of live video: for each of the six formats the simulated camera runs at the
+// format's frame rate on the real clock, the driver runs every pipeline stage, and an
+// application keeps four reads queued, as a capture program would. Reported per format:
+// frames delivered, periods the driver counted as dropped, late deliveries, and process CPU
+// time per delivered frame (driver, host and camera together).
+//
+// VEXACAM_SOAK_SECONDS overrides the 60 s per format (for a quick look).
+#include <benchmark/benchmark.h>
+
+#include <time.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "camera/simulated_camera.h"
+#include "driver/adapter.h"
+#include "driver/device_context.h"
+#include "driver/formats.h"
+#include "host/files/machine_root.h"
+#include "host/framework/client.h"
+#include "host/kernel/clock.h"
+#include "host/kernel/host_reset.h"
+#include "imaging/gamma_table.h"
+#include "imaging/tone_table.h"
+
+namespace {
+
+constexpr int kReadsKeptQueued = 4;
+constexpr ULONG kDefects = 1000;
+
+double SoakSeconds() {
+    const char* text = std::getenv("VEXACAM_SOAK_SECONDS");
+    return text != nullptr ? std::atof(text) : 60.0;
+}
+
+// Settings and calibration files of the soak stay out of the user's machine state.
+const std::string& SoakMachineRoot() {
+    static const std::string root = [] {
+        char pattern[] = "/tmp/vexacam-soak-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        return std::string(made != nullptr ? made : "/tmp");
+    }();
+    return root;
+}
+
+double ProcessCpuSeconds() {
+    timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+KS_DATAFORMAT_VIDEOINFOHEADER AdvertisedFormat(int index) {
+    const auto* range = reinterpret_cast<const KS_DATARANGE_VIDEO*>(CaptureFormats[index]);
+    KS_DATAFORMAT_VIDEOINFOHEADER format{};
+    format.DataFormat = range->DataRange;
+    format.DataFormat.FormatSize = sizeof(format);
+    format.VideoInfoHeader = range->VideoInfoHeader;
+    return format;
+}
+
+// Every stage of the pipeline on: automatic exposure, defect repair, gamma, flat field,
+// contrast with colour adjustment, saturation, crosshair. Set while the stream is stopped.
+void TurnEveryStageOn(DeviceContext& device) {
+    device.AEing = 1;
+    device.LightAVG = 1;
+    device.Contrast = 20;
+    device.ColorAdjustType = 2;
+    device.Saturntion = 12;
+    device.CrossLine = 1;
+    device.Gamma = 20;
+    BuildToneTable(&device.GammaValue, GammaForIndex(device.GammaTable, device.Gamma),
+                   device.ToneTable, device.LogTable);
+    ULONG width = device.Command.FrameWidth;
+    ULONG height = device.Command.FrameHeight;
+    for (ULONG i = 0; i < kDefects; ++i) {
+        device.DefectTable[i].X = static_cast<USHORT>(8 + (i * 97) % (width - 16));
+        device.DefectTable[i].Y = static_cast<USHORT>(8 + (i * 61) % (height - 16));
+    }
+    device.DefectCount = kDefects;
+}
+
+struct SoakResult {
+    uint64_t Delivered = 0;
+    uint64_t Cancelled = 0;
+    LONGLONG Dropped = 0;
+    uint64_t Late = 0;
+    double CpuSeconds = 0;
+    double WallSeconds = 0;
+};
+
+// A delivery is late when it comes after the timer expiry that should have carried it: more
+// than half a period (plus 2 ms of timer slack) after its due time.
+bool IsLate(const host::CompletedRead& read, LONGLONG interval) {
+    LONGLONG due = interval / 2 + interval + (read.PictureNumber - 1) * interval;
+    return read.PresentationTime > due + interval / 2 + 2 * host::kMillisecond;
+}
+
+SoakResult Soak(int formatIndex, double seconds) {
+    KS_DATAFORMAT_VIDEOINFOHEADER format = AdvertisedFormat(formatIndex);
+    const LONGLONG interval = format.VideoInfoHeader.AvgTimePerFrame;
+    camera::CameraOptions options;
+    options.FramesPerSecond = 1e7 / static_cast<double>(interval);
+    auto camera = std::make_unique<camera::SimulatedCamera>(options);
+
+    std::unique_ptr<host::LoadedDriver> driver;
+    std::unique_ptr<host::AdapterClient> adapter;
+    std::unique_ptr<host::StreamClient> stream;
+    if (host::LoadedDriver::Load(DriverEntry, &driver) != STATUS_SUCCESS ||
+        driver->CreateAdapter(camera->PhysicalDeviceObject(), &adapter) != STATUS_SUCCESS ||
+        adapter->OpenStream(0, &format.DataFormat, &stream) != STATUS_SUCCESS) {
+        std::abort();
+    }
+    DeviceContext& device = *static_cast<DeviceContext*>(adapter->DeviceExtension());
+    TurnEveryStageOn(device);
+
+    const ULONG imageSize = device.ImageSize;
+    std::vector<std::vector<UCHAR>> buffers(kReadsKeptQueued, std::vector<UCHAR>(imageSize));
+    stream->SetState(KSSTATE_PAUSE);
+    stream->SetState(KSSTATE_RUN);
+    for (auto& buffer : buffers) stream->QueueRead(buffer.data(), imageSize, 0);
+
+    SoakResult result;
+    const double cpuStart = ProcessCpuSeconds();
+    const LONGLONG start = host::Now();
+    const LONGLONG end = start + static_cast<LONGLONG>(seconds * host::kSecond);
+    while (host::Now() < end) {
+        stream->WaitForCompletedRead(100 * host::kMillisecond);
+        for (const host::CompletedRead& read : stream->TakeCompletedReads()) {
+            if (read.Status == STATUS_SUCCESS) {
+                ++result.Delivered;
+                result.Dropped = read.DropCount;
+                if (IsLate(read, interval)) ++result.Late;
+            } else {
+                ++result.Cancelled;
+            }
+            stream->QueueRead(read.Buffer, read.BufferSize, 0);
+        }
+    }
+    result.WallSeconds = static_cast<double>(host::Now() - start) / host::kSecond;
+    result.CpuSeconds = ProcessCpuSeconds() - cpuStart;
+    stream->Close();
+    stream.reset();
+    adapter->Uninitialize();
+    adapter.reset();
+    driver.reset();
+    camera.reset();
+    return result;
+}
+
+void BM_LiveVideoSoak(benchmark::State& state) {
+    const int formatIndex = static_cast<int>(state.range(0));
+    SoakResult result;
+    for (auto _ : state) {
+        host::ResetHost();
+        host::SetMachineRoot(SoakMachineRoot());
+        result = Soak(formatIndex, SoakSeconds());
+        state.SetIterationTime(result.WallSeconds);
+    }
+    state.counters["delivered"] = static_cast<double>(result.Delivered);
+    state.counters["dropped"] = static_cast<double>(result.Dropped);
+    state.counters["late"] = static_cast<double>(result.Late);
+    state.counters["cancelled"] = static_cast<double>(result.Cancelled);
+    state.counters["fps"] = static_cast<double>(result.Delivered) / result.WallSeconds;
+    state.counters["cpu_ms_per_frame"] =
+        result.Delivered != 0 ? 1000.0 * result.CpuSeconds / static_cast<double>(result.Delivered)
+                              : 0.0;
+    const KS_VIDEOINFOHEADER& info = AdvertisedFormat(formatIndex).VideoInfoHeader;
+    state.SetLabel(std::to_string(info.bmiHeader.biWidth) + "x" +
+                   std::to_string(info.bmiHeader.biHeight));
+}
+
+BENCHMARK(BM_LiveVideoSoak)
+    ->DenseRange(0, kCaptureFormatCount - 1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
