@@ -1,0 +1,122 @@
+// The picture the sensor delivers: it must give every pipeline feature something real to do.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "camera/sensor.h"
+#include "imaging/exposure.h"
+
+namespace {
+
+using camera::MakeGeometry;
+using camera::Sensor;
+
+struct ChannelMeans {
+    double Red = 0, Green = 0, Blue = 0;
+};
+
+ChannelMeans MeansOf(const std::vector<uint8_t>& frame, uint32_t width, uint32_t height,
+                     uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
+    ChannelMeans m;
+    double n = 0;
+    for (uint32_t y = y0; y < y0 + h; y += 2) {
+        for (uint32_t x = x0; x < x0 + w; x += 2) {
+            m.Red += frame[y * width + x];
+            m.Green += frame[y * width + x + 1];
+            m.Blue += frame[(y + 1) * width + x + 1];
+            n++;
+        }
+    }
+    m.Red /= n;
+    m.Green /= n;
+    m.Blue /= n;
+    return m;
+}
+
+std::vector<uint8_t> Render(Sensor& sensor, uint64_t frame) {
+    std::vector<uint8_t> out(sensor.FrameBytes());
+    sensor.RenderFrame(frame, out.data());
+    return out;
+}
+
+TEST(SceneTest, BrightnessFollowsExposureAndGain) {
+    Sensor sensor(1, 0.0);
+    auto meanAt = [&](uint32_t exposal, uint8_t gain) {
+        sensor.Configure(MakeGeometry(640, 480, 704, 528, 0), exposal, gain);
+        return MeansOf(Render(sensor, 1), 640, 480, 0, 0, 640, 480).Green;
+    };
+    double base = meanAt(200, 25);
+    EXPECT_NEAR(meanAt(400, 25) - 2, 2 * (base - 2), 2.0);  // linear above the black level
+    EXPECT_NEAR(meanAt(200, 50) - 2, 2 * (base - 2), 2.0);
+    EXPECT_LE(meanAt(0, 25), 2.0);
+}
+
+TEST(SceneTest, AutomaticExposureConvergesInsideTheExposureRange) {
+    for (UCHAR lightModel : {1, 2, 3}) {
+        Sensor sensor(1, 1.5);
+        ULONG exposal = 100;
+        for (int step = 0; step < 12; ++step) {
+            sensor.Configure(MakeGeometry(2048, 1536, 0, 0, 0), exposal, 25);
+            std::vector<uint8_t> frame = Render(sensor, step);
+            LONG proposal = ProposeExposure(2048, 1536, frame.data(), 5000, exposal, lightModel);
+            if (proposal == ExposureDouble) proposal = static_cast<LONG>(2 * exposal);
+            if (proposal > 0) exposal = std::min<ULONG>(static_cast<ULONG>(proposal), 5000);
+        }
+        sensor.Configure(MakeGeometry(2048, 1536, 0, 0, 0), exposal, 25);
+        std::vector<uint8_t> frame = Render(sensor, 99);
+        EXPECT_GE(exposal, 1u);
+        EXPECT_LT(exposal, 5000u) << "light model " << int(lightModel);
+        EXPECT_EQ(ProposeExposure(2048, 1536, frame.data(), 5000, exposal, lightModel),
+                  static_cast<LONG>(exposal))
+            << "light model " << int(lightModel) << " settled at " << exposal;
+    }
+}
+
+TEST(SceneTest, WarmCastAndDarkCorners) {
+    Sensor sensor(1, 0.0);
+    sensor.Configure(MakeGeometry(2048, 1536, 0, 0, 0), 1500, 25);
+    std::vector<uint8_t> frame = Render(sensor, 1);
+    // The wall above the chart: grey paint under warm light.
+    ChannelMeans wall = MeansOf(frame, 2048, 1536, 800, 100, 400, 100);
+    EXPECT_GT(wall.Red, wall.Green * 1.15);
+    EXPECT_LT(wall.Blue, wall.Green * 0.8);
+    ChannelMeans centre = MeansOf(frame, 2048, 1536, 700, 150, 64, 64);
+    ChannelMeans corner = MeansOf(frame, 2048, 1536, 0, 0, 64, 64);
+    EXPECT_LT(corner.Green, centre.Green * 0.85);
+}
+
+TEST(SceneTest, DefectsNoiseAndTheBallChangeFramesAsTheyShould) {
+    Sensor sensor(7, 1.5);
+    sensor.Configure(MakeGeometry(2048, 1536, 0, 0, 0), 1500, 25);
+    std::vector<uint8_t> a = Render(sensor, 1);
+    std::vector<uint8_t> b = Render(sensor, 2);
+    size_t differing = 0;
+    for (size_t i = 0; i < a.size(); ++i) differing += a[i] != b[i];
+    EXPECT_GT(differing, a.size() / 4);  // read noise everywhere
+    for (const Sensor::Defect& d : sensor.Defects()) {
+        EXPECT_EQ(a[d.Row * 2048 + d.Column], d.Level);
+        EXPECT_EQ(b[d.Row * 2048 + d.Column], d.Level);
+    }
+    camera::MovingBall ball1 = camera::BallAtFrame(1);
+    camera::MovingBall ball2 = camera::BallAtFrame(2);
+    EXPECT_NE(ball1.Column, ball2.Column);
+}
+
+TEST(SceneTest, DoubledReadoutKeepsTheColourPattern) {
+    Sensor full(1, 0.0);
+    full.Configure(MakeGeometry(2048, 1536, 0, 0, 0), 1500, 25);
+    std::vector<uint8_t> whole = Render(full, 1);
+    Sensor binned(1, 0.0);
+    binned.Configure(MakeGeometry(1024, 768, 0, 0, 1), 1500, 25);
+    std::vector<uint8_t> half = Render(binned, 1);
+    // Frame (x, y) reads sensor (x/2*4 + x%2, y/2*4 + y%2): same Bayer site, same value.
+    for (uint32_t y : {100u, 101u, 401u}) {
+        for (uint32_t x : {300u, 301u, 700u}) {
+            uint32_t sx = x / 2 * 4 + x % 2;
+            uint32_t sy = y / 2 * 4 + y % 2;
+            EXPECT_EQ(half[y * 1024 + x], whole[sy * 2048 + sx]) << x << "," << y;
+        }
+    }
+}
+
+}  // namespace
