@@ -165,3 +165,16 @@ VOID WriteStoredSettings(DeviceContext* Device) {
     }
     ZwClose(Key);
 }
+
+BOOLEAN ApplyStoredSetting(DeviceContext* Device, PCWSTR Name, ULONG Value) {
+    for (const StoredSetting& Row : StoredSettings) {
+        ULONG Index = 0;
+        while (Row.Name[Index] != 0 && Row.Name[Index] == Name[Index]) ++Index;
+        if (Row.Name[Index] != 0 || Name[Index] != 0) continue;
+        const UCHAR Data[4] = {static_cast<UCHAR>(Value), static_cast<UCHAR>(Value >> 8),
+                               static_cast<UCHAR>(Value >> 16), static_cast<UCHAR>(Value >> 24)};
+        ApplyStoredValue(Device, Row, Data);
+        return TRUE;
+    }
+    return FALSE;
+}

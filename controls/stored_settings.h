@@ -12,3 +12,7 @@ VOID ReadStoredSettings(DeviceContext* Device);
 
 // Creates or opens the settings key and writes all 25 values as REG_DWORD, in the save order.
 VOID WriteStoredSettings(DeviceContext* Device);
+
+// Applies one value by its registry value name exactly as ReadStoredSettings would apply it
+// when stored as a REG_DWORD (offline tools). FALSE, changing nothing, for an unknown name.
+BOOLEAN ApplyStoredSetting(DeviceContext* Device, PCWSTR Name, ULONG Value);
