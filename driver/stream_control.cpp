@@ -14,20 +14,17 @@ static void GetStreamState(const StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK
     if (state == KSSTATE_PAUSE) Srb->Status = STATUS_NO_DATA_DETECTED;
 }
 
+// A proposal is answered as a setting of the same format would be.
+static bool FormatAcceptable(const StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK Srb) {
+    PKSDATAFORMAT format = Srb->CommandData.OpenFormat;
+    return VerifyFormat(format, Srb->StreamObject->StreamNumber) &&
+           FormatIsServable(format, ReadOnce(Stream->AvgTimePerFrame));
+}
+
 // SRB_SET_DATA_FORMAT: a format the pipeline cannot serve leaves the current one in force.
 static void SetDataFormat(DeviceContext* Device, StreamContext* Stream,
                           PHW_STREAM_REQUEST_BLOCK Srb) {
-    PKSDATAFORMAT format = Srb->CommandData.OpenFormat;
-    if (!VerifyFormat(format, Srb->StreamObject->StreamNumber) ||
-        !FormatIsServable(format, ReadOnce(Stream->AvgTimePerFrame))) {
-        Srb->Status = STATUS_NO_MATCH;
-        return;
-    }
-    if (!LoadSettings(Device, Srb, Stream)) Srb->Status = STATUS_NO_MATCH;
-}
-
-static void ProposeDataFormat(const StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK Srb) {
-    if (!VerifyFormat(Srb->CommandData.OpenFormat, Srb->StreamObject->StreamNumber)) {
+    if (!FormatAcceptable(Stream, Srb) || !LoadSettings(Device, Srb, Stream)) {
         Srb->Status = STATUS_NO_MATCH;
     }
 }
@@ -52,7 +49,7 @@ void CaptureReceiveControlPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
             case SRB_INDICATE_MASTER_CLOCK:
                 break;  // the stream keeps its own time; the clock is not used
             case SRB_PROPOSE_DATA_FORMAT:
-                ProposeDataFormat(stream, Srb);
+                if (!FormatAcceptable(stream, Srb)) Srb->Status = STATUS_NO_MATCH;
                 break;
             case SRB_SET_DATA_FORMAT:
                 SetDataFormat(device, stream, Srb);

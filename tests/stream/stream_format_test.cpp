@@ -57,14 +57,15 @@ TEST_P(FormatChecks, OpenRefusesWhatThePipelineCannotServe) {
     EXPECT_EQ(Device().Stream != nullptr, c.Servable);
 }
 
-TEST_P(FormatChecks, SetFormatRefusesWhatThePipelineCannotServeAndKeepsTheOldOne) {
+TEST_P(FormatChecks, ProposeAndSetFormatRefuseWhatThePipelineCannotServe) {
     const FormatCase& c = GetParam();
     OpenAdvertised(k800x600);
     KS_DATAFORMAT_VIDEOINFOHEADER format = MakeFormat(c);
-    NTSTATUS status = stream_->SetFormat(&format.DataFormat);
     // A zero interval keeps the stream's current one, which is servable here.
     bool servable = c.Servable || c.Interval == 0;
-    EXPECT_EQ(status, servable ? STATUS_SUCCESS : STATUS_NO_MATCH) << c.Why;
+    NTSTATUS expected = servable ? STATUS_SUCCESS : STATUS_NO_MATCH;
+    EXPECT_EQ(stream_->ProposeFormat(&format.DataFormat), expected) << c.Why;
+    EXPECT_EQ(stream_->SetFormat(&format.DataFormat), expected) << c.Why;
     if (!servable) {
         EXPECT_EQ(Device().Command.FrameWidth, 800u) << c.Why;
         EXPECT_EQ(Stream().AvgTimePerFrame, 250000) << c.Why;
