@@ -2,6 +2,7 @@
 // item ids, minimum property and data sizes, get/set support, and the published ranges and
 // defaults of the video processing amplifier.
 #include "controls/property_sets.h"
+#include "driver/stream_properties.h"
 
 namespace {
 
@@ -34,20 +35,6 @@ PROCAMP_RANGE(Gain, 8, 63, 25)
 #define CAMERA_ITEM(id) GET_SET(id, sizeof(KSPROPERTY), sizeof(ULONG), nullptr, sizeof(ULONG))
 #define PROCAMP_ITEM(id, name) \
     GET_SET(id, sizeof(KSPROPERTY_VIDEOPROCAMP_S), sizeof(KSPROPERTY_VIDEOPROCAMP_S), &name##Values, sizeof(ULONG))
-
-constinit const KSPROPERTY_ITEM ConnectionProperties[] = {
-    GET_ONLY(KSPROPERTY_CONNECTION_ALLOCATORFRAMING, sizeof(KSPROPERTY), sizeof(KSALLOCATOR_FRAMING)),
-};
-
-constinit const KSPROPERTY_ITEM DroppedFramesProperties[] = {
-    GET_ONLY(KSPROPERTY_DROPPEDFRAMES_CURRENT, sizeof(KSPROPERTY_DROPPEDFRAMES_CURRENT_S),
-             sizeof(KSPROPERTY_DROPPEDFRAMES_CURRENT_S)),
-};
-
-template <typename T, ULONG N>
-constexpr ULONG CountOf(const T (&)[N]) {
-    return N;
-}
 
 }  // namespace
 
@@ -90,8 +77,9 @@ constinit KSPROPERTY_SET DevicePropertySets[kDevicePropertySetCount] = {
 };
 
 constinit KSPROPERTY_SET StreamPropertySets[kStreamPropertySetCount] = {
-    DEFINE_KSPROPERTY_SET(&KSPROPSETID_Connection, CountOf(ConnectionProperties), ConnectionProperties, 0, nullptr),
-    DEFINE_KSPROPERTY_SET(&PROPSETID_VIDCAP_DROPPEDFRAMES, CountOf(DroppedFramesProperties),
-                          DroppedFramesProperties, 0, nullptr),
+    DEFINE_KSPROPERTY_SET(&KSPROPSETID_Connection, kConnectionStreamPropertyCount,
+                          ConnectionStreamProperties, 0, nullptr),
+    DEFINE_KSPROPERTY_SET(&PROPSETID_VIDCAP_DROPPEDFRAMES, kDroppedFramesStreamPropertyCount,
+                          DroppedFramesStreamProperties, 0, nullptr),
     DEFINE_KSPROPERTY_SET(&PROPSETID_VIDCAP_VIDEOCONTROL, kVideoControlItemCount, VideoControlProperties, 0, nullptr),
 };
