@@ -16,7 +16,7 @@ struct Intersection {
     bool result;
     NTSTATUS status;
     ULONG actual;
-    UCHAR buffer[256];
+    alignas(8) UCHAR buffer[256];
 };
 
 // Intersects `range` with stream `stream` into a buffer of `bufferSize` bytes.
