@@ -1,0 +1,225 @@
+// vexacam capture: live pictures from the simulated camera through the driver into files.
+// The stream is opened at the asked size with the format the data intersection answers, the
+// settings go through the property sets after the open (which loads the stored ones) and
+// before the stream runs, and the summary's drop count is the driver's own.
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/files/machine_root.h"
+#include "tools/avi_file.h"
+#include "tools/capture_session.h"
+#include "tools/capture_settings.h"
+#include "tools/capture_summary.h"
+#include "tools/command.h"
+#include "tools/picture_collector.h"
+#include "tools/picture_writer.h"
+#include "tools/progress_display.h"
+#include "tools/status_text.h"
+
+namespace vexacam::tools {
+namespace {
+
+struct CaptureOptions {
+    std::string format = "640x480";
+    uint32_t frames = 30;
+    double duration = 0;
+    std::string output = "capture";
+    std::vector<std::string> settings;
+    std::string video;
+    bool raw = false;
+    bool png = false;
+    bool noBmp = false;
+    std::vector<std::string> camera;
+    std::string machineRoot;
+    bool json = false;
+};
+
+// Everything the options ask for, checked before anything is brought up.
+struct CapturePlan {
+    SessionOptions session;
+    std::vector<SettingAssignment> settings;
+    CaptureLimits limits;
+    PictureFiles files;
+};
+
+double ProcessCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+std::string MakePlan(const CaptureOptions& options, CapturePlan* plan) {
+    std::string problem = ParseFrameSize(options.format, &plan->session.Size);
+    if (problem.empty()) problem = ParseCameraOptions(options.camera, &plan->session);
+    if (!problem.empty()) return problem;
+    for (const std::string& text : options.settings) {
+        SettingAssignment assignment;
+        problem = ParseSettingAssignment(text, &assignment);
+        if (!problem.empty()) return problem;
+        plan->settings.push_back(assignment);
+    }
+    if (options.duration > 0) {
+        plan->limits.Seconds = options.duration;
+    } else if (options.frames == 0) {
+        return "--frames must be at least 1";
+    } else {
+        plan->limits.Frames = options.frames;
+    }
+    if (options.noBmp && !options.png && options.video.empty() && !options.raw) {
+        return "--no-bmp leaves nothing to write; add --png, --video or --raw";
+    }
+    if (!options.video.empty() && plan->limits.Seconds == 0 &&
+        AviFile::FileSizeFor(plan->session.Size.Width, plan->session.Size.Height,
+                             plan->limits.Frames) > kAviSizeLimit) {
+        return "--video: " + std::to_string(plan->limits.Frames) + " frames of " + options.format +
+               " pass the 1 GiB an AVI file can hold";
+    }
+    plan->session.MachineRoot = options.machineRoot;
+    plan->files.Directory = options.output;
+    plan->files.Bmp = !options.noBmp;
+    plan->files.Png = options.png;
+    plan->files.VideoPath = options.video;
+    if (!host::MakeDirectories(options.output)) {
+        return "cannot create the output directory " + options.output + ": " + std::strerror(errno);
+    }
+    return "";
+}
+
+void ReadBackSettings(CaptureSession& session, const std::vector<SettingAssignment>& settings,
+                      CaptureSummary* summary) {
+    for (const SettingAssignment& assignment : settings) {
+        int64_t value = 0;
+        if (NT_SUCCESS(ReadSetting(session.Adapter(), assignment, &value))) {
+            summary->Settings.emplace_back(assignment.Name, value);
+        }
+    }
+}
+
+double AverageIntervalMs(const std::vector<LONGLONG>& times) {
+    if (times.size() < 2) return 0;
+    return static_cast<double>(times.back() - times.front()) / static_cast<double>(times.size() - 1) / 1e4;
+}
+
+// Runs the stream and collects; the stream is stopped and every read back when this returns.
+std::string RunStream(CaptureSession& session, const CapturePlan& plan, PictureWriter& writer,
+                      bool terminal, CaptureSummary* summary) {
+    ProgressDisplay progress(stderr, plan.limits.Seconds > 0 ? 0 : plan.limits.Frames,
+                             plan.limits.Seconds, terminal);
+    PictureCollector collector(session.Stream(), session.ImageSize(), session.FrameInterval(), writer);
+    const double cpuBefore = ProcessCpuSeconds();
+    NTSTATUS status = session.Run();
+    if (!NT_SUCCESS(status)) return "the stream did not start (status " + StatusText(status) + ")";
+    const CollectOutcome outcome = collector.Collect(plan.limits, progress);
+    LONGLONG periods = 0, dropped = 0;
+    const NTSTATUS counted = session.DroppedFrames(&periods, &dropped);
+    status = session.Stop();
+    collector.Drain();
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    progress.Finish(outcome.Delivered, outcome.ElapsedSeconds);
+
+    summary->Delivered = outcome.Delivered;
+    summary->FramePeriods = periods;
+    summary->Dropped = dropped;
+    summary->ElapsedSeconds = outcome.ElapsedSeconds;
+    summary->AverageIntervalMs = AverageIntervalMs(outcome.PresentationTimes);
+    if (outcome.Delivered > 0) {
+        const double writing = writer.CpuSeconds();
+        summary->CpuMsPerFrame = (cpu - writing) * 1e3 / outcome.Delivered;
+        summary->WriteMsPerFrame = writing * 1e3 / outcome.Delivered;
+    }
+    if (!outcome.Failure.empty()) return outcome.Failure;
+    if (!NT_SUCCESS(counted)) return "the driver's frame counts could not be read (status " + StatusText(counted) + ")";
+    if (!NT_SUCCESS(status)) return "the stream did not stop (status " + StatusText(status) + ")";
+    return "";
+}
+
+int Fail(int exitStatus, const std::string& problem) {
+    std::fprintf(stderr, "vexacam capture: %s\n", problem.c_str());
+    return exitStatus;
+}
+
+int RunCapture(const CaptureOptions& options) {
+    CapturePlan plan;
+    std::string problem = MakePlan(options, &plan);
+    if (!problem.empty()) return Fail(kUsageError, problem);
+
+    std::unique_ptr<CaptureSession> session;
+    const int opened = CaptureSession::Open(plan.session, &session, &problem);
+    if (opened != 0) return Fail(opened, problem);
+    problem = ApplySettings(session->Adapter(), plan.settings);
+    if (!problem.empty()) return Fail(kRuntimeError, problem);
+
+    CaptureSummary summary;
+    summary.Width = session->Width();
+    summary.Height = session->Height();
+    summary.FrameInterval = session->FrameInterval();
+    summary.CameraFramesPerSecond = session->CameraFramesPerSecond();
+    summary.Directory = options.output;
+    if (plan.files.Bmp) summary.PictureKinds.push_back("bmp");
+    if (plan.files.Png) summary.PictureKinds.push_back("png");
+    summary.Video = options.video;
+    ReadBackSettings(*session, plan.settings, &summary);
+
+    const PictureGeometry geometry{session->Width(), session->Height(), session->FrameInterval()};
+    std::unique_ptr<PictureWriter> writer = PictureWriter::Start(plan.files, geometry, &problem);
+    if (writer == nullptr) return Fail(kUsageError, problem);
+    summary.Failure = RunStream(*session, plan, *writer, isatty(STDERR_FILENO) != 0, &summary);
+    const std::string writing = writer->Finish();
+    if (summary.Failure.empty()) summary.Failure = writing;
+    const NTSTATUS closed = session->Close();
+    if (summary.Failure.empty() && !NT_SUCCESS(closed)) {
+        summary.Failure = "the driver did not shut down cleanly (status " + StatusText(closed) + ")";
+    }
+
+    if (options.json) {
+        std::printf("%s\n", SummaryJson(summary).c_str());
+    } else {
+        PrintSummary(stdout, summary);
+    }
+    std::fflush(stdout);
+    return summary.Failure.empty() ? 0 : Fail(kRuntimeError, summary.Failure);
+}
+
+void AddCaptureCommand(CLI::App& program) {
+    auto options = std::make_shared<CaptureOptions>();
+    CLI::App* command = program.add_subcommand(
+        "capture", "Capture live pictures from the simulated camera through the driver");
+    command->add_option("--format", options->format,
+                        "Frame size WIDTHxHEIGHT, one the driver advertises (see 'vexacam info')")
+        ->capture_default_str();
+    CLI::Option* frames = command->add_option("--frames", options->frames, "Pictures to capture")
+                              ->capture_default_str();
+    command->add_option("--duration", options->duration, "Capture for this many seconds instead")
+        ->check(CLI::PositiveNumber)
+        ->excludes(frames);
+    command->add_option("--output", options->output, "Directory for the pictures")->capture_default_str();
+    command->add_option("--set", options->settings,
+                        "NAME=VALUE: a setting or request flag applied through the driver's "
+                        "properties before the stream runs; repeatable. Names: " + SettingNames())
+        ->allow_extra_args(false);
+    command->add_option("--video", options->video, "Also write an uncompressed RGB24 AVI");
+    command->add_flag("--raw", options->raw,
+                      "Also save the raw Bayer frames the camera sent (replay with 'vexacam process')");
+    command->add_flag("--png", options->png, "Also write each picture as PNG");
+    command->add_flag("--no-bmp", options->noBmp, "Write no BMP pictures (with --png, --video or --raw)");
+    command->add_option("--camera", options->camera,
+                        "OPTION=VALUE for the simulated camera: fps=, endpoints=, buffer=, seed=, "
+                        "noise=, fault=KIND[@FRAME[.TRANSFER]]; repeatable")
+        ->allow_extra_args(false);
+    command->add_option("--machine-root", options->machineRoot,
+                        "Directory of the machine's registry and SystemRoot");
+    command->add_flag("--json", options->json, "Print the summary as one JSON object");
+    command->callback([options] { SetExitStatus(RunCapture(*options)); });
+}
+
+CommandRegistration registration("capture", AddCaptureCommand);
+
+}  // namespace
+}  // namespace vexacam::tools

@@ -1,0 +1,61 @@
+#include "tools/png_file.h"
+
+#include <png.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace vexacam::tools {
+namespace {
+
+// libpng reports errors by longjmp; nothing with a destructor may live between the setjmp and
+// the calls that can jump, so the row table is built by the caller.
+bool Encode(std::FILE* out, uint32_t width, uint32_t height, png_bytepp rows) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr) return false;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, out);
+    png_set_compression_level(png, Z_BEST_SPEED);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
+
+std::string WritePng24(const std::string& path, uint32_t width, uint32_t height,
+                       const uint8_t* bottomUpBgr) {
+    if (width == 0 || height == 0) return "cannot write " + path + ": empty picture";
+    std::vector<png_bytep> rows(height);
+    const size_t rowBytes = size_t{width} * 3;
+    for (uint32_t y = 0; y < height; ++y) {
+        // The first row in the buffer is the bottom of the picture.
+        rows[y] = const_cast<png_bytep>(bottomUpBgr + (height - 1 - y) * rowBytes);
+    }
+    const std::string temporary = path + ".partial";
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (out == nullptr) return "cannot create " + path + ": " + std::strerror(errno);
+    const bool encoded = Encode(out, width, height, rows.data());
+    const bool closed = std::fclose(out) == 0;
+    if (!encoded || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const std::string reason = encoded ? std::strerror(errno) : "PNG encoding failed";
+        std::remove(temporary.c_str());
+        return "cannot write " + path + ": " + reason;
+    }
+    return "";
+}
+
+}  // namespace vexacam::tools
