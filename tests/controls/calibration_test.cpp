@@ -66,8 +66,8 @@ TEST_P(DefectFile, LoadsWholeRecordsOrKeepsTheTable) {
     device_->DefectTable[0] = {77, 88};
     LoadCalibration(device_.get(), 800, 600);
     EXPECT_EQ(device_->DefectCount, c.Count) << c.Why;
-    if (c.Bytes == 0) EXPECT_EQ(device_->DefectTable[0].X, 77) << c.Why;
-    if (c.Bytes >= 4) EXPECT_EQ(device_->DefectTable[0].X, 0x0201) << c.Why;
+    const USHORT firstX = c.Bytes == 0 ? 77 : 0x0201;
+    EXPECT_EQ(device_->DefectTable[0].X, firstX) << c.Why;
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DefectFile,
