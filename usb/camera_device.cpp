@@ -57,7 +57,9 @@ VOID ReleaseAllocations(DeviceContext* Device) {
 }
 
 // A context whose initialization completed holds its last table; one that failed holds none.
-BOOLEAN IsInitialized(const DeviceContext* Device) { return Device->GammaTable != nullptr; }
+BOOLEAN IsInitialized(const DeviceContext* Device) {
+    return Device->GammaTable != nullptr;
+}
 
 }  // namespace
 

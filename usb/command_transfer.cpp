@@ -19,7 +19,9 @@ struct CommandSend {
     CommandBlock Block;
 };
 
-PURB AsUrb(struct _URB_BULK_OR_INTERRUPT_TRANSFER* Bulk) { return reinterpret_cast<PURB>(Bulk); }
+PURB AsUrb(struct _URB_BULK_OR_INTERRUPT_TRANSFER* Bulk) {
+    return reinterpret_cast<PURB>(Bulk);
+}
 
 VOID FormatBulkTransfer(struct _URB_BULK_OR_INTERRUPT_TRANSFER* Bulk, USBD_PIPE_HANDLE Pipe,
                         ULONG Flags, PVOID Buffer, ULONG Length) {
@@ -46,8 +48,7 @@ VOID ReleaseCommandLock(DeviceContext* Device) {
     KeSetEvent(&Device->CommandLock, IO_NO_INCREMENT, FALSE);
 }
 
-VOID LoadCommandBytes(const DeviceContext* Device, ULONG Offset, PVOID Destination,
-                      ULONG Count) {
+VOID LoadCommandBytes(const DeviceContext* Device, ULONG Offset, PVOID Destination, ULONG Count) {
     const UCHAR* Source = reinterpret_cast<const UCHAR*>(&Device->Command) + Offset;
     PUCHAR Target = static_cast<PUCHAR>(Destination);
     for (ULONG Index = 0; Index < Count; ++Index) Target[Index] = ReadOnce(Source[Index]);

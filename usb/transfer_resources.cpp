@@ -15,8 +15,8 @@ NTSTATUS AllocateTransferSlot(DeviceContext* Device, TransferSlot* Slot) {
     Slot->Irp = IoAllocateIrp(StackSize, FALSE);
     if (Slot->Irp == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
     Slot->StackLocation = IoGetNextIrpStackLocation(Slot->Irp);
-    Slot->Urb = static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, kBulkUrbLength,
-                                                        kTagTransferUrb));
+    Slot->Urb =
+        static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, kBulkUrbLength, kTagTransferUrb));
     if (Slot->Urb == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
     RtlZeroMemory(Slot->Urb, kBulkUrbLength);
     Slot->Buffer = static_cast<PUCHAR>(

@@ -47,8 +47,8 @@ NTSTATUS UrbOutcome(NTSTATUS Submitted, PURB Urb) {
 }
 
 // Reads descriptor Type (index 0, language 0) into Buffer; *Received gets the byte count.
-NTSTATUS RequestDescriptor(DeviceContext* Device, PURB Urb, UCHAR Type, PVOID Buffer,
-                           ULONG Length, PULONG Received) {
+NTSTATUS RequestDescriptor(DeviceContext* Device, PURB Urb, UCHAR Type, PVOID Buffer, ULONG Length,
+                           PULONG Received) {
     RtlZeroMemory(Urb, kDescriptorUrbLength);
     UsbBuildGetDescriptorRequest(Urb, kDescriptorUrbLength, Type, 0, 0, Buffer, nullptr, Length,
                                  nullptr);
@@ -71,9 +71,9 @@ NTSTATUS ReadConfiguration(DeviceContext* Device, BringUpBuffers* Buffers) {
         AllocateZeroed(kConfigHeaderRequestBytes, kTagConfigHeader));
     if (Header == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
     ULONG Received = 0;
-    NTSTATUS Status = RequestDescriptor(Device, Buffers->DescriptorUrb,
-                                        USB_CONFIGURATION_DESCRIPTOR_TYPE, Header,
-                                        kConfigHeaderRequestBytes, &Received);
+    NTSTATUS Status =
+        RequestDescriptor(Device, Buffers->DescriptorUrb, USB_CONFIGURATION_DESCRIPTOR_TYPE, Header,
+                          kConfigHeaderRequestBytes, &Received);
     if (NT_SUCCESS(Status) && !HasConfigurationHeader(Header, Received)) {
         Status = STATUS_DEVICE_DATA_ERROR;
     }
@@ -91,10 +91,14 @@ NTSTATUS ReadConfiguration(DeviceContext* Device, BringUpBuffers* Buffers) {
 // The smallest length a descriptor of Type may have and still be read field by field.
 ULONG MinimumDescriptorLength(UCHAR Type) {
     switch (Type) {
-        case USB_CONFIGURATION_DESCRIPTOR_TYPE: return sizeof(USB_CONFIGURATION_DESCRIPTOR);
-        case USB_INTERFACE_DESCRIPTOR_TYPE: return sizeof(USB_INTERFACE_DESCRIPTOR);
-        case USB_ENDPOINT_DESCRIPTOR_TYPE: return sizeof(USB_ENDPOINT_DESCRIPTOR);
-        default: return sizeof(USB_COMMON_DESCRIPTOR);
+        case USB_CONFIGURATION_DESCRIPTOR_TYPE:
+            return sizeof(USB_CONFIGURATION_DESCRIPTOR);
+        case USB_INTERFACE_DESCRIPTOR_TYPE:
+            return sizeof(USB_INTERFACE_DESCRIPTOR);
+        case USB_ENDPOINT_DESCRIPTOR_TYPE:
+            return sizeof(USB_ENDPOINT_DESCRIPTOR);
+        default:
+            return sizeof(USB_COMMON_DESCRIPTOR);
     }
 }
 

@@ -11,8 +11,8 @@ NTSTATUS CallLowerDriverSync(PDEVICE_OBJECT Target, ULONG IoControlCode, PVOID A
     KEVENT Done;
     KeInitializeEvent(&Done, NotificationEvent, FALSE);
     IO_STATUS_BLOCK IoStatus = {};
-    PIRP Irp = IoBuildDeviceIoControlRequest(IoControlCode, Target, nullptr, 0, nullptr, 0,
-                                             TRUE, &Done, &IoStatus);
+    PIRP Irp = IoBuildDeviceIoControlRequest(IoControlCode, Target, nullptr, 0, nullptr, 0, TRUE,
+                                             &Done, &IoStatus);
     if (Irp == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
     IoGetNextIrpStackLocation(Irp)->Parameters.Others.Argument1 = Argument1;
 

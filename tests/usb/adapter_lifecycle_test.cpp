@@ -19,8 +19,7 @@ TEST_F(CameraTest, AdapterComesUpAgainstTheCameraAndUnloadsWithoutLeaks) {
     ASSERT_EQ(host::LoadedDriver::Load(DriverEntry, &driver), STATUS_SUCCESS);
     for (int cycle = 0; cycle < 2; ++cycle) {
         std::unique_ptr<host::AdapterClient> adapter;
-        ASSERT_EQ(driver->CreateAdapter(camera_->PhysicalDeviceObject(), &adapter),
-                  STATUS_SUCCESS);
+        ASSERT_EQ(driver->CreateAdapter(camera_->PhysicalDeviceObject(), &adapter), STATUS_SUCCESS);
         auto* device = static_cast<DeviceContext*>(adapter->DeviceExtension());
         EXPECT_EQ(device->LowerDevice, camera_->PhysicalDeviceObject());
         EXPECT_EQ(device->Command.FrameWidth, 2048u);

@@ -16,8 +16,8 @@ bool NothingAllocated(const DeviceContext& d) {
     for (PUCHAR frame : d.RawFrames) {
         if (frame) return false;
     }
-    return !d.GainMap && !d.RedGain && !d.GreenGain && !d.BlueGain && !d.ToneTable &&
-           !d.LogTable && !d.GammaTable;
+    return !d.GainMap && !d.RedGain && !d.GreenGain && !d.BlueGain && !d.ToneTable && !d.LogTable &&
+           !d.GammaTable;
 }
 
 bool EverythingAllocated(const DeviceContext& d) {
@@ -31,7 +31,9 @@ bool EverythingAllocated(const DeviceContext& d) {
            d.GammaTable;
 }
 
-uint64_t SuccessfulAllocations() { return host::GetPoolCounters().Allocations; }
+uint64_t SuccessfulAllocations() {
+    return host::GetPoolCounters().Allocations;
+}
 
 // Fails the nth allocation from now (1-based) during one bring-up, then checks the outcome.
 TEST_F(CameraTest, FailureAtEveryAllocationOfBringUpLeavesNothingBehind) {

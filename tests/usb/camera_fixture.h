@@ -9,7 +9,7 @@
 namespace usb_test {
 
 class CameraTest : public DeviceTest {
-protected:
+  protected:
     void TearDown() override {
         camera_.reset();
         DeviceTest::TearDown();

@@ -23,7 +23,7 @@ std::vector<UCHAR> BytesOf(const CommandBlock& block) {
 }
 
 class CommandSequenceTest : public CameraTest {
-protected:
+  protected:
     // The one block the camera received since the last clear.
     CommandBlock OnlyBlockReceived() {
         std::vector<CommandBlock> blocks = camera_->ReceivedCommandBlocks();
@@ -126,15 +126,14 @@ TEST_P(RefusedWindowTest, IsRefusedAndNothingIsSentOrChanged) {
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, RefusedWindowTest,
-    ::testing::Values(
-        RefusedWindow{"WiderThanTheFrame", 0, {480, 800, 0, 0}},
-        RefusedWindow{"TallerThanTheFrame", 0, {600, 640, 0, 0}},
-        RefusedWindow{"LargerThanTheSensor", 0, {1537, 640, 0, 0}},
-        RefusedWindow{"PastTheRightEdge", 0, {480, 640, 1409, 0}},
-        RefusedWindow{"PastTheBottomEdge", 0, {480, 640, 0, 1057}},
-        RefusedWindow{"DoubledWindowPastTheRightEdge", 1, {480, 640, 769, 0}},
-        RefusedWindow{"DoubledWindowPastTheBottomEdge", 1, {480, 640, 0, 577}},
-        RefusedWindow{"OffsetThatWrapsAround", 0, {480, 640, 0xFFFFFF00u, 0}}),
+    ::testing::Values(RefusedWindow{"WiderThanTheFrame", 0, {480, 800, 0, 0}},
+                      RefusedWindow{"TallerThanTheFrame", 0, {600, 640, 0, 0}},
+                      RefusedWindow{"LargerThanTheSensor", 0, {1537, 640, 0, 0}},
+                      RefusedWindow{"PastTheRightEdge", 0, {480, 640, 1409, 0}},
+                      RefusedWindow{"PastTheBottomEdge", 0, {480, 640, 0, 1057}},
+                      RefusedWindow{"DoubledWindowPastTheRightEdge", 1, {480, 640, 769, 0}},
+                      RefusedWindow{"DoubledWindowPastTheBottomEdge", 1, {480, 640, 0, 577}},
+                      RefusedWindow{"OffsetThatWrapsAround", 0, {480, 640, 0xFFFFFF00u, 0}}),
     [](const auto& param_info) { return param_info.param.name; });
 
 TEST_F(CommandSequenceTest, UndoubledWindowMayReachTheSensorEdge) {

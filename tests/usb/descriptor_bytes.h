@@ -14,8 +14,8 @@ constexpr UCHAR kVideoEndpoint = 0x82;
 constexpr UCHAR kStatusEndpoint = 0x83;
 
 inline void AppendInterface(std::vector<UCHAR>& bytes, UCHAR number, UCHAR endpoints) {
-    bytes.insert(bytes.end(), {9, USB_INTERFACE_DESCRIPTOR_TYPE, number, 0, endpoints, 0xFF, 0,
-                               0, 0});
+    bytes.insert(bytes.end(),
+                 {9, USB_INTERFACE_DESCRIPTOR_TYPE, number, 0, endpoints, 0xFF, 0, 0, 0});
 }
 
 inline void AppendEndpoint(std::vector<UCHAR>& bytes, UCHAR address) {
@@ -46,8 +46,15 @@ inline std::vector<UCHAR> CameraConfiguration(UCHAR endpoints) {
 }
 
 inline std::vector<UCHAR> DeviceDescriptor() {
-    return {18, USB_DEVICE_DESCRIPTOR_TYPE, 0x00, 0x02, 0xFF, 0, 0, 64, 0x34, 0x12,
-            0x78, 0x56, 0x00, 0x01, 0, 0, 0, 1};
+    return {18,   USB_DEVICE_DESCRIPTOR_TYPE,
+            0x00, 0x02,
+            0xFF, 0,
+            0,    64,
+            0x34, 0x12,
+            0x78, 0x56,
+            0x00, 0x01,
+            0,    0,
+            0,    1};
 }
 
 }  // namespace usb_test

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <filesystem>
@@ -22,7 +21,7 @@
 namespace usb_test {
 
 class DeviceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         GTEST_FLAG_SET(death_test_style, "threadsafe");
         host::ResetHost();

@@ -125,8 +125,7 @@ struct HostileCamera {
     uint32_t endpoints;
 };
 
-class HostileCameraTest : public CameraTest,
-                          public ::testing::WithParamInterface<HostileCamera> {};
+class HostileCameraTest : public CameraTest, public ::testing::WithParamInterface<HostileCamera> {};
 
 TEST_P(HostileCameraTest, IsRefusedWithADataErrorAndNothingLeaks) {
     camera::CameraOptions options;
@@ -140,10 +139,10 @@ TEST_P(HostileCameraTest, IsRefusedWithADataErrorAndNothingLeaks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Shapes, HostileCameraTest,
-    ::testing::Values(
-        HostileCamera{"TruncatedConfiguration", camera::ConfigurationShape::Truncated, 3},
-        HostileCamera{"NoInterface", camera::ConfigurationShape::NoInterface, 3},
-        HostileCamera{"CommandEndpointOnly", camera::ConfigurationShape::Normal, 1}),
+    ::testing::Values(HostileCamera{"TruncatedConfiguration", camera::ConfigurationShape::Truncated,
+                                    3},
+                      HostileCamera{"NoInterface", camera::ConfigurationShape::NoInterface, 3},
+                      HostileCamera{"CommandEndpointOnly", camera::ConfigurationShape::Normal, 1}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

@@ -26,13 +26,12 @@ std::vector<FailingDevice> FailingDevices() {
         {"ConfigurationTooShortForItsHeader", std::vector<UCHAR>{9, 2, 9}, 0,
          STATUS_DEVICE_DATA_ERROR},
         {"DeviceDescriptorStalls", CameraConfiguration(3), USB_DEVICE_DESCRIPTOR_TYPE, 0},
-        {"ConfigurationDescriptorStalls", CameraConfiguration(3),
-         USB_CONFIGURATION_DESCRIPTOR_TYPE, 0},
+        {"ConfigurationDescriptorStalls", CameraConfiguration(3), USB_CONFIGURATION_DESCRIPTOR_TYPE,
+         0},
     };
 }
 
-class MalformedDevice : public DeviceTest,
-                        public ::testing::WithParamInterface<FailingDevice> {};
+class MalformedDevice : public DeviceTest, public ::testing::WithParamInterface<FailingDevice> {};
 
 TEST_P(MalformedDevice, FailsInitializationAndLeaksNothing) {
     const FailingDevice& c = GetParam();

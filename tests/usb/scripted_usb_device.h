@@ -16,7 +16,7 @@ struct DescriptorRequest {
 };
 
 class ScriptedUsbDevice : public host::usb::UsbFunction {
-public:
+  public:
     explicit ScriptedUsbDevice(std::vector<UCHAR> configuration)
         : device_(DeviceDescriptor()), configuration_(std::move(configuration)) {
         pdo_ = host::usb::CreateSimulatedUsbDevice(this);
@@ -52,7 +52,7 @@ public:
     void ResetEndpoint(UCHAR) override {}
     void ResetPort() override {}
 
-private:
+  private:
     std::mutex lock_;
     std::vector<UCHAR> device_;
     std::vector<UCHAR> configuration_;
