@@ -9,6 +9,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -91,10 +92,20 @@ struct SoakResult {
 };
 
 // A delivery is late when it comes after the timer expiry that should have carried it: more
-// than half a period (plus 2 ms of timer slack) after its due time.
-bool IsLate(const host::CompletedRead& read, LONGLONG interval) {
-    LONGLONG due = interval / 2 + interval + (read.PictureNumber - 1) * interval;
-    return read.PresentationTime > due + interval / 2 + 2 * host::kMillisecond;
+// than half a period (plus 2 ms of timer slack) after its due time. Due times are the first
+// due time plus whole periods; the earliest delivery phase seen stands for the first due time.
+uint64_t CountLate(const std::vector<host::CompletedRead>& delivered, LONGLONG interval) {
+    if (delivered.empty()) return 0;
+    auto phase = [interval](const host::CompletedRead& read) {
+        return read.PresentationTime - read.PictureNumber * interval;
+    };
+    LONGLONG firstDue = phase(delivered.front());
+    for (const host::CompletedRead& read : delivered) firstDue = std::min(firstDue, phase(read));
+    uint64_t late = 0;
+    for (const host::CompletedRead& read : delivered) {
+        if (phase(read) - firstDue > interval / 2 + 2 * host::kMillisecond) ++late;
+    }
+    return late;
 }
 
 SoakResult Soak(int formatIndex, double seconds) {
@@ -122,6 +133,7 @@ SoakResult Soak(int formatIndex, double seconds) {
     for (auto& buffer : buffers) stream->QueueRead(buffer.data(), imageSize, 0);
 
     SoakResult result;
+    std::vector<host::CompletedRead> delivered;
     const double cpuStart = ProcessCpuSeconds();
     const LONGLONG start = host::Now();
     const LONGLONG end = start + static_cast<LONGLONG>(seconds * host::kSecond);
@@ -129,9 +141,8 @@ SoakResult Soak(int formatIndex, double seconds) {
         stream->WaitForCompletedRead(100 * host::kMillisecond);
         for (const host::CompletedRead& read : stream->TakeCompletedReads()) {
             if (read.Status == STATUS_SUCCESS) {
-                ++result.Delivered;
+                delivered.push_back(read);
                 result.Dropped = read.DropCount;
-                if (IsLate(read, interval)) ++result.Late;
             } else {
                 ++result.Cancelled;
             }
@@ -140,6 +151,8 @@ SoakResult Soak(int formatIndex, double seconds) {
     }
     result.WallSeconds = static_cast<double>(host::Now() - start) / host::kSecond;
     result.CpuSeconds = ProcessCpuSeconds() - cpuStart;
+    result.Delivered = delivered.size();
+    result.Late = CountLate(delivered, interval);
     stream->Close();
     stream.reset();
     adapter->Uninitialize();
