@@ -105,6 +105,14 @@ bool ParseConfigurationShape(std::string_view value, ConfigurationShape* shape) 
     return true;
 }
 
+bool ParseScene(std::string_view value, SceneKind* scene) {
+    if (value == "chart") *scene = SceneKind::Chart;
+    else if (value == "flat") *scene = SceneKind::Flat;
+    else if (value == "dark") *scene = SceneKind::Dark;
+    else return false;
+    return true;
+}
+
 }  // namespace
 
 bool TransferErrorStatus(std::string_view name, USBD_STATUS* status) {
@@ -142,6 +150,8 @@ bool ApplyCameraOption(std::string_view text, CameraOptions* options, std::strin
              options->NoiseSigma <= 64;
     } else if (name == "config") {
         ok = ParseConfigurationShape(value, &options->Configuration);
+    } else if (name == "scene") {
+        ok = ParseScene(value, &options->Scene);
     } else if (name == "fault") {
         return ParseFault(value, options, error);
     } else {

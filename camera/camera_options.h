@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "camera/scene.h"
 #include "platform/usb.h"
 
 namespace camera {
@@ -48,11 +49,12 @@ struct CameraOptions {
     uint32_t Seed = 1;          // noise, defect positions
     double NoiseSigma = 1.5;    // read noise in grey levels
     ConfigurationShape Configuration = ConfigurationShape::Normal;
+    SceneKind Scene = SceneKind::Chart;  // the ball moves only in the chart scene
     std::vector<FaultSpec> Faults;
 };
 
 // Applies one OPTION=VALUE pair. Options: fps=<rate>, endpoints=1|2|3, buffer=<frames>,
-// seed=<n>, noise=<sigma>, config=normal|truncated|no-interface,
+// seed=<n>, noise=<sigma>, config=normal|truncated|no-interface, scene=chart|flat|dark,
 // fault=<kind>[@<frame>[.<transfer>]] with kind one of invalid-parameter, babble, xact,
 // not-responding, crc, other, stall, short, long, extra, disconnect (video endpoint) or
 // command-stall, status-stall, command-error, status-error (the @ number is then the

@@ -61,6 +61,16 @@ float SceneIrradiance(float column, float row, BayerChannel channel) {
     return Reflectance(column, row, channel) * kColourCast[channel] * LensFallOff(column, row);
 }
 
+float SceneIrradiance(SceneKind scene, float column, float row, BayerChannel channel) {
+    constexpr float kGreyCard = 0.45f;
+    switch (scene) {
+        case SceneKind::Chart: return SceneIrradiance(column, row, channel);
+        case SceneKind::Flat: return kGreyCard * kColourCast[channel] * LensFallOff(column, row);
+        case SceneKind::Dark: return 0.0f;
+    }
+    return 0.0f;
+}
+
 MovingBall BallAtFrame(uint64_t frame) {
     MovingBall ball{};
     ball.Radius = 48.0f;

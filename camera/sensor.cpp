@@ -44,7 +44,8 @@ uint8_t ExposedLevel(float irradiance, uint32_t exposal, uint8_t gain) {
     return static_cast<uint8_t>(std::min(255.0, level));
 }
 
-Sensor::Sensor(uint32_t seed, double noiseSigma) : noise_(kNoiseLength) {
+Sensor::Sensor(uint32_t seed, double noiseSigma, SceneKind scene)
+    : scene_(scene), noise_(kNoiseLength) {
     // Near-Gaussian read noise from the sum of four uniform bytes (variance 4 x 5461.25),
     // cheap enough to build a long table whenever a camera is plugged in.
     uint64_t state = Mix(seed);
@@ -84,8 +85,8 @@ void Sensor::RenderIrradiance() {
                 *out = 0;  // outside the sensor area nothing is read
                 continue;
             }
-            float value = SceneIrradiance(static_cast<float>(column), static_cast<float>(row),
-                                          ChannelAt(x, y));
+            float value = SceneIrradiance(scene_, static_cast<float>(column),
+                                          static_cast<float>(row), ChannelAt(x, y));
             *out = static_cast<uint16_t>(std::clamp(value * kFixedOne, 0.0f, 65535.0f));
         }
     }
@@ -130,7 +131,7 @@ void Sensor::RenderFrame(uint64_t frameNumber, uint8_t* out) {
     if (windowStale_ || exposureStale_) RenderBase();
     windowStale_ = exposureStale_ = false;
     AddNoise(frameNumber, out);
-    DrawBall(frameNumber, out);
+    if (scene_ == SceneKind::Chart) DrawBall(frameNumber, out);
     for (const auto& [offset, level] : defectPixels_) out[offset] = level;
 }
 

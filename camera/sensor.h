@@ -40,7 +40,7 @@ uint8_t ExposedLevel(float irradiance, uint32_t exposal, uint8_t gain);
 
 class Sensor {
 public:
-    Sensor(uint32_t seed, double noiseSigma);
+    Sensor(uint32_t seed, double noiseSigma, SceneKind scene = SceneKind::Chart);
 
     // Takes the read-out settings; what they change is re-rendered at the next frame.
     void Configure(const ReadoutGeometry& geometry, uint32_t exposal, uint8_t gain);
@@ -63,6 +63,7 @@ private:
     void DrawBall(uint64_t frameNumber, uint8_t* out) const;
 
     ReadoutGeometry geometry_;
+    SceneKind scene_;
     uint32_t exposal_ = 0;
     uint8_t gain_ = 0;
     bool configured_ = false;

@@ -12,7 +12,7 @@ SimulatedCamera::SimulatedCamera(const CameraOptions& options)
     : options_(options),
       framePeriod_(std::llround(host::kSecond / options.FramesPerSecond)),
       configuration_(CameraConfigurationDescriptor(options.Endpoints, options.Configuration)),
-      sensor_(options.Seed, options.NoiseSigma),
+      sensor_(options.Seed, options.NoiseSigma, options.Scene),
       video_(options.BufferedFrames) {
     if (framePeriod_ < 1) framePeriod_ = 1;
     for (const FaultSpec& fault : options.Faults) InjectFault(fault);
@@ -70,6 +70,11 @@ void SimulatedCamera::InjectFault(const FaultSpec& fault) {
         armed.Status = USBD_STATUS_XACT_ERROR;
     }
     faults_.push_back(armed);
+}
+
+void SimulatedCamera::ObserveFrames(FrameObserver observer) {
+    std::lock_guard<std::mutex> lock(lock_);
+    frameObserver_ = std::move(observer);
 }
 
 void SimulatedCamera::Unplug() {
@@ -199,6 +204,7 @@ void SimulatedCamera::ProduceFrameLocked() {
     frame.Number = counters_.FramesProduced;
     frame.Pixels = video_.TakeBuffer(sensor_.FrameBytes());
     sensor_.RenderFrame(frame.Number, frame.Pixels.data());
+    if (frameObserver_) frameObserver_(frame.Number, frame.Pixels.data(), frame.Pixels.size());
     video_.Push(std::move(frame));
 }
 

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -65,6 +66,10 @@ public:
     void InjectFault(const FaultSpec& fault);
     // Drops off the bus now (also what a disconnect fault does).
     void Unplug();
+    // Called with each raw frame as it joins the camera's buffer for the host (number from 1,
+    // pixels, size), on the camera's thread with its lock held: copy and return.
+    using FrameObserver = std::function<void(uint64_t, const uint8_t*, size_t)>;
+    void ObserveFrames(FrameObserver observer);
 
     // host::usb::UsbFunction, called by the USB stack with its lock held.
     ULONG GetDescriptor(UCHAR type, UCHAR index, UCHAR* buffer, ULONG capacity) override;
@@ -111,6 +116,7 @@ private:
     uint64_t generation_ = 0;     // bumped at each start and stop: stale frame callbacks die
     LONGLONG startTime_ = 0;
     std::set<host::CallbackId> scheduled_;
+    FrameObserver frameObserver_;
 };
 
 }  // namespace camera

@@ -21,6 +21,7 @@
 #include "tools/picture_collector.h"
 #include "tools/picture_writer.h"
 #include "tools/progress_display.h"
+#include "tools/raw_frame_recorder.h"
 #include "tools/status_text.h"
 
 namespace vexacam::tools {
@@ -109,14 +110,16 @@ double AverageIntervalMs(const std::vector<LONGLONG>& times) {
 
 // Runs the stream and collects; the stream is stopped and every read back when this returns.
 std::string RunStream(CaptureSession& session, const CapturePlan& plan, PictureWriter& writer,
-                      bool terminal, CaptureSummary* summary) {
+                      RawFrameRecorder* raw, bool terminal, CaptureSummary* summary) {
     ProgressDisplay progress(stderr, plan.limits.Seconds > 0 ? 0 : plan.limits.Frames,
                              plan.limits.Seconds, terminal);
     PictureCollector collector(session.Stream(), session.ImageSize(), session.FrameInterval(), writer);
     const double cpuBefore = ProcessCpuSeconds();
+    if (raw != nullptr) raw->Start();
     NTSTATUS status = session.Run();
     if (!NT_SUCCESS(status)) return "the stream did not start (status " + StatusText(status) + ")";
     const CollectOutcome outcome = collector.Collect(plan.limits, progress);
+    if (raw != nullptr) raw->Stop();
     LONGLONG periods = 0, dropped = 0;
     const NTSTATUS counted = session.DroppedFrames(&periods, &dropped);
     status = session.Stop();
@@ -170,8 +173,15 @@ int RunCapture(const CaptureOptions& options) {
     const PictureGeometry geometry{session->Width(), session->Height(), session->FrameInterval()};
     std::unique_ptr<PictureWriter> writer = PictureWriter::Start(plan.files, geometry, &problem);
     if (writer == nullptr) return Fail(kUsageError, problem);
-    summary.Failure = RunStream(*session, plan, *writer, isatty(STDERR_FILENO) != 0, &summary);
-    const std::string writing = writer->Finish();
+    std::unique_ptr<RawFrameRecorder> raw;
+    if (options.raw) raw = std::make_unique<RawFrameRecorder>(session->Camera(), options.output);
+    summary.Failure = RunStream(*session, plan, *writer, raw.get(), isatty(STDERR_FILENO) != 0, &summary);
+    std::string writing = writer->Finish();
+    if (raw != nullptr) {
+        const std::string rawWriting = raw->Finish();
+        if (writing.empty()) writing = rawWriting;
+        summary.RawFrames = raw->Saved();
+    }
     if (summary.Failure.empty()) summary.Failure = writing;
     const NTSTATUS closed = session->Close();
     if (summary.Failure.empty() && !NT_SUCCESS(closed)) {
