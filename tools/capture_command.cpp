@@ -118,7 +118,7 @@ std::string RunStream(CaptureSession& session, const CapturePlan& plan, PictureW
     if (raw != nullptr) raw->Start();
     NTSTATUS status = session.Run();
     if (!NT_SUCCESS(status)) return "the stream did not start (status " + StatusText(status) + ")";
-    const CollectOutcome outcome = collector.Collect(plan.limits, progress);
+    const CollectOutcome outcome = collector.Collect(plan.limits, &progress);
     if (raw != nullptr) raw->Stop();
     LONGLONG periods = 0, dropped = 0;
     const NTSTATUS counted = session.DroppedFrames(&periods, &dropped);

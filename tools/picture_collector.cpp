@@ -79,7 +79,7 @@ bool PictureCollector::Take(const host::CompletedRead& read, bool wanted, Collec
     return false;
 }
 
-CollectOutcome PictureCollector::Collect(const CaptureLimits& limits, ProgressDisplay& progress) {
+CollectOutcome PictureCollector::Collect(const CaptureLimits& limits, ProgressDisplay* progress) {
     CollectOutcome outcome;
     const LONGLONG start = host::Now();
     const LONGLONG deadline = limits.Seconds > 0
@@ -102,7 +102,7 @@ CollectOutcome PictureCollector::Collect(const CaptureLimits& limits, ProgressDi
             if (outcome.Delivered != before) {
                 lastPicture = now;
                 outcome.ElapsedSeconds = Seconds(now - start);
-                progress.Update(outcome.Delivered, outcome.ElapsedSeconds);
+                if (progress != nullptr) progress->Update(outcome.Delivered, outcome.ElapsedSeconds);
             }
         }
         std::string writing = writer_.Failure();

@@ -37,8 +37,9 @@ public:
     PictureCollector(const PictureCollector&) = delete;
     PictureCollector& operator=(const PictureCollector&) = delete;
 
-    // Runs in real time on the host clock; the stream must be running.
-    CollectOutcome Collect(const CaptureLimits& limits, ProgressDisplay& progress);
+    // Runs in real time on the host clock; the stream must be running. Can be called again
+    // for more pictures: the reads stay queued in between.
+    CollectOutcome Collect(const CaptureLimits& limits, ProgressDisplay* progress = nullptr);
     // After the stream was stopped: takes the remaining (cancelled) reads.
     void Drain();
 
