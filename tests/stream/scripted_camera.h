@@ -54,6 +54,11 @@ public:
         Send(bytes % kTransferBytes, USBD_STATUS_SUCCESS, fill);
     }
 
+    // Forgets the transfers not yet sent.
+    void DropUnsent() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        video_.clear();
+    }
     size_t TransfersNotSent() {
         std::lock_guard<std::mutex> lock(mutex_);
         return video_.size();

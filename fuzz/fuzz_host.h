@@ -1,0 +1,82 @@
+// What every fuzzing program shares: one host per process on the manual clock, a machine root
+// of its own in memory (settings and calibration files are rewritten on every run), and the
+// driver loaded once. Runs must leave the host as they found it, so the next input starts from
+// the same state: streams closed, adapters torn down or kept for the whole process.
+#pragma once
+
+#include <fuzzer/FuzzedDataProvider.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/adapter.h"
+#include "host/files/machine_root.h"
+#include "host/framework/client.h"
+#include "host/kernel/clock.h"
+#include "host/kernel/host_reset.h"
+#include "host/kernel/pool.h"
+
+namespace vexacam_fuzz {
+
+// The host, once per process; the driver stays loaded until exit.
+inline host::LoadedDriver& FuzzDriver() {
+    static std::unique_ptr<host::LoadedDriver> driver = [] {
+        host::ResetHost();
+        host::UseManualClock();
+        char pattern[] = "/dev/shm/vexacam-fuzz-XXXXXX";
+        const char* root = mkdtemp(pattern);
+        host::SetMachineRoot(root != nullptr ? root : "/tmp");
+        std::unique_ptr<host::LoadedDriver> loaded;
+        if (host::LoadedDriver::Load(DriverEntry, &loaded) != STATUS_SUCCESS) abort();
+        return loaded;
+    }();
+    return *driver;
+}
+
+// A copy of `size` bytes in a block of exactly that size, so that AddressSanitizer sees any
+// read past the end the caller handed over (libFuzzer's own buffer is not aligned).
+class ExactBuffer {
+public:
+    ExactBuffer(const void* data, size_t size) : bytes_(size) {
+        if (size != 0) std::memcpy(bytes_.data(), data, size);
+    }
+    explicit ExactBuffer(size_t size) : bytes_(size) {}
+    UCHAR* Data() { return bytes_.empty() ? nullptr : bytes_.data(); }
+    ULONG Size() const { return static_cast<ULONG>(bytes_.size()); }
+
+private:
+    std::vector<UCHAR> bytes_;
+};
+
+// Either the input's own bytes, or `base` (a record the driver advertises) with a few bytes
+// changed and its length moved a little: random bytes alone rarely get past the GUID checks.
+inline std::vector<uint8_t> RawOrPatched(FuzzedDataProvider& input, const void* base,
+                                         size_t baseSize) {
+    if (input.ConsumeBool()) return input.ConsumeRemainingBytes<uint8_t>();
+    const auto* bytes = static_cast<const uint8_t*>(base);
+    std::vector<uint8_t> record(bytes, bytes + baseSize);
+    const int patches = input.ConsumeIntegralInRange<int>(0, 8);
+    for (int i = 0; i < patches; ++i) {
+        const size_t at = input.ConsumeIntegralInRange<size_t>(0, baseSize - 1);
+        record[at] = input.ConsumeIntegral<uint8_t>();
+    }
+    const int resize = input.ConsumeIntegralInRange<int>(-16, 16);
+    record.resize(static_cast<size_t>(static_cast<int>(baseSize) + resize),
+                  input.ConsumeIntegral<uint8_t>());
+    return record;
+}
+
+// Stops the process when pool blocks of the run are still outstanding: leaks would otherwise
+// surface only at unload, far from the input that caused them.
+inline void CheckNoPoolGrowth(uint64_t blocksBefore) {
+    if (host::GetPoolCounters().BlocksInUse != blocksBefore) {
+        fprintf(stderr, "pool blocks leaked by this input: %s\n", host::PoolLeakReport().c_str());
+        abort();
+    }
+}
+
+}  // namespace vexacam_fuzz

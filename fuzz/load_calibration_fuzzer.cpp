@@ -1,0 +1,76 @@
+// The calibration files as LoadCalibration finds them: a gain map and a defect table of any
+// length and content for one of the frame widths, then the two stages that use what was
+// loaded, on a frame of exactly the format's size with any window offsets.
+// Input: format (1 byte), H_Off and V_Off (4 each), gain-map length (4), gain map, defect table.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <fstream>
+
+#include "camera/simulated_camera.h"
+#include "controls/calibration.h"
+#include "driver/formats.h"
+#include "fuzz_host.h"
+#include "imaging/defects.h"
+#include "imaging/flat_field.h"
+
+namespace {
+
+DeviceContext& Device() {
+    static camera::SimulatedCamera* camera = new camera::SimulatedCamera();
+    static std::unique_ptr<host::AdapterClient> adapter = [] {
+        std::unique_ptr<host::AdapterClient> created;
+        if (vexacam_fuzz::FuzzDriver().CreateAdapter(camera->PhysicalDeviceObject(), &created) !=
+            STATUS_SUCCESS) {
+            abort();
+        }
+        return created;
+    }();
+    return *static_cast<DeviceContext*>(adapter->DeviceExtension());
+}
+
+// Writes (or, for an absent file, removes) \SystemRoot\Vexa_<width>.<extension>.
+void PlaceFile(ULONG width, const char* extension, const std::vector<uint8_t>* bytes) {
+    const std::string path = host::SystemRootPath() + "/Vexa_" + std::to_string(width) + "." +
+                             extension;
+    if (bytes == nullptr) {
+        std::remove(path.c_str());
+        return;
+    }
+    host::MakeDirectories(host::SystemRootPath());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes->data()),
+              static_cast<std::streamsize>(bytes->size()));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    DeviceContext& device = Device();
+    FuzzedDataProvider input(data, size);
+    const auto* range = reinterpret_cast<const KS_DATARANGE_VIDEO*>(
+        CaptureFormats[input.ConsumeIntegralInRange<ULONG>(0, kCaptureFormatCount - 1)]);
+    const ULONG width = static_cast<ULONG>(range->VideoInfoHeader.bmiHeader.biWidth);
+    const ULONG height = static_cast<ULONG>(range->VideoInfoHeader.bmiHeader.biHeight);
+    device.H_Off = input.ConsumeIntegral<ULONG>();
+    device.V_Off = input.ConsumeIntegral<ULONG>();
+    const bool haveGainMap = input.ConsumeBool();
+    const bool haveDefects = input.ConsumeBool();
+    // Lengths around the gain map's own size matter as much as short ones.
+    size_t gainMapLength = input.ConsumeIntegralInRange<size_t>(0, 4096);
+    if (input.ConsumeBool()) gainMapLength += 2 * static_cast<size_t>(width) * height - 2048;
+    std::vector<uint8_t> gainMap = input.ConsumeBytes<uint8_t>(gainMapLength);
+    gainMap.resize(gainMapLength, input.ConsumeIntegral<uint8_t>());
+    std::vector<uint8_t> defects = input.ConsumeRemainingBytes<uint8_t>();
+    PlaceFile(width, "dat", haveGainMap ? &gainMap : nullptr);
+    PlaceFile(width, "bpt", haveDefects ? &defects : nullptr);
+
+    LoadCalibration(&device, width, height);
+    if (device.DefectCount > kDefectTableEntries) abort();
+
+    vexacam_fuzz::ExactBuffer frame(static_cast<size_t>(width) * height);
+    std::memset(frame.Data(), 0x80, frame.Size());
+    CorrectDefects(frame.Data(), device.DefectTable, device.DefectCount, width, height,
+                   device.H_Off, device.V_Off);
+    ApplyFlatField(width, height, frame.Data(), device.GainMap, kGainMapEntries);
+    return 0;
+}
