@@ -6,6 +6,7 @@
 #include "usb/command_block.h"
 #include "usb/command_lock.h"
 #include "usb/pool_tags.h"
+#include "usb/streaming_pipes.h"
 #include "usb/usb_requests.h"
 
 namespace {
@@ -32,6 +33,20 @@ VOID FormatBulkTransfer(struct _URB_BULK_OR_INTERRUPT_TRANSFER* Bulk, USBD_PIPE_
     Bulk->TransferFlags = Flags;
     Bulk->TransferBufferLength = Length;
     Bulk->TransferBuffer = Buffer;
+}
+
+// A failed transfer leaves its endpoint halted after a stall, and every later block would fail
+// with it: the camera could then never be started or stopped again until it is replugged. So
+// the pipe is reset and the transfer tried once more. The outcome stays silent either way.
+VOID SubmitControlTransfer(DeviceContext* Device, ULONG PipeIndex,
+                           struct _URB_BULK_OR_INTERRUPT_TRANSFER* Bulk, ULONG Flags,
+                           PVOID Buffer, ULONG Length) {
+    for (int Attempt = 0; Attempt < 2; ++Attempt) {
+        FormatBulkTransfer(Bulk, Device->PipeHandles[PipeIndex], Flags, Buffer, Length);
+        const NTSTATUS Status = SubmitUrbSync(Device, AsUrb(Bulk));
+        if (NT_SUCCESS(Status) && USBD_SUCCESS(Bulk->Hdr.Status)) return;
+        ResetPipeAndClearStall(Device, PipeIndex);
+    }
 }
 
 }  // namespace
@@ -65,9 +80,8 @@ VOID SendCommandBlockLocked(DeviceContext* Device) {
         ExAllocatePoolWithTag(NonPagedPool, sizeof(CommandSend), kTagCommandUrb));
     if (Send == nullptr) return;  // the camera keeps its previous parameters
     LoadCommandBytes(Device, 0, &Send->Block, sizeof(CommandBlock));
-    FormatBulkTransfer(&Send->Urb, Device->PipeHandles[kCommandPipe], USBD_SHORT_TRANSFER_OK,
-                       &Send->Block, sizeof(CommandBlock));
-    SubmitUrbSync(Device, AsUrb(&Send->Urb));
+    SubmitControlTransfer(Device, kCommandPipe, &Send->Urb, USBD_SHORT_TRANSFER_OK, &Send->Block,
+                          sizeof(CommandBlock));
     ExFreePool(Send);
 }
 
@@ -76,10 +90,9 @@ VOID ReadStatusBlockLocked(DeviceContext* Device) {
     auto* Bulk = static_cast<struct _URB_BULK_OR_INTERRUPT_TRANSFER*>(
         ExAllocatePoolWithTag(NonPagedPool, kBulkUrbLength, kTagStatusUrb));
     if (Bulk == nullptr) return;  // Status keeps the last reply
-    FormatBulkTransfer(Bulk, Device->PipeHandles[kStatusPipe],
-                       USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK, &Device->Status,
-                       sizeof(StatusBlock));
-    SubmitUrbSync(Device, AsUrb(Bulk));
+    SubmitControlTransfer(Device, kStatusPipe, Bulk,
+                          USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK, &Device->Status,
+                          sizeof(StatusBlock));
     ExFreePool(Bulk);
 }
 

@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -267,10 +269,14 @@ private:
         if (disconnected_) return;
         disconnected_ = true;
         Count("disconnect");
+        // Only a running engine sees the camera go; a stopped stream learns it at its next run.
+        KSSTATE state = KSSTATE_STOP;
+        const bool capturing = stream_ && NT_SUCCESS(stream_->GetState(&state)) &&
+                               state != KSSTATE_STOP;
         camera_->Unplug();
         host::AdvanceClock(HalfPeriod() * 2);
         Collect();
-        if (stream_ && stream_->PendingReads() != 0) {
+        if (capturing && stream_->PendingReads() != 0) {
             Fail(std::to_string(stream_->PendingReads()) + " reads still pending after unplug");
         }
         CloseStream();
@@ -306,7 +312,8 @@ private:
             if (waiting < kReadsInRecovery) QueueReads(kReadsInRecovery - static_cast<int>(waiting));
         }
         Fail("delivered " + std::to_string(delivered_ - before) + " frames in " +
-             std::to_string(shape_.RecoveryPeriods) + " periods after the faults");
+             std::to_string(shape_.RecoveryPeriods) + " periods after the faults (" +
+             Diagnosis() + ")");
     }
 
     void CloseStream() {
@@ -361,6 +368,22 @@ private:
         }
     }
 
+    // What the camera and the driver were doing, for a failure line.
+    std::string Diagnosis() {
+        const camera::CameraCounters c = camera_->Counters();
+        const DeviceContext& d = Device();
+        return "camera " + std::string(c.Running ? "running" : "stopped") + " " +
+               std::to_string(c.Geometry.Width) + "x" + std::to_string(c.Geometry.Height) +
+               ", sent " + std::to_string(c.FramesSent) + " of " +
+               std::to_string(c.FramesProduced) + "; driver " +
+               std::to_string(d.Command.FrameWidth) + "x" + std::to_string(d.Command.FrameHeight) +
+               ", run code " + std::to_string(d.Command.RunCode) + ", reset request " +
+               std::to_string(d.ResetRequest) + ", work items " +
+               std::to_string(d.WorkItemsInFlight) + ", ring " + std::to_string(d.RingReadIndex) +
+               "/" + std::to_string(d.RingWriteIndex) + ", reads pending " +
+               std::to_string(stream_->PendingReads());
+    }
+
     // ---- helpers ----
 
     DeviceContext& Device() { return *static_cast<DeviceContext*>(adapter_->DeviceExtension()); }
@@ -375,6 +398,12 @@ private:
         return items[Between(0, static_cast<int>(N) - 1)];
     }
     void Count(const std::string& kind) {
+        // VEXACAM_CAMPAIGN_TRACE=1 prints each event as it is injected, to replay a seed.
+        static const bool trace = std::getenv("VEXACAM_CAMPAIGN_TRACE") != nullptr;
+        if (trace) {
+            std::fprintf(stderr, "seed %u t=%lld: %s\n", result_.Seed,
+                         static_cast<long long>(host::Now()), kind.c_str());
+        }
         ++result_.Events;
         ++result_.ByKind[kind];
     }

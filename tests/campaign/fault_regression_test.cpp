@@ -1,0 +1,71 @@
+// Faults the campaign found, each pinned by the smallest test that shows it.
+#include <algorithm>
+
+#include "camera/simulated_camera.h"
+#include "host/kernel/clock.h"
+#include "stream/live_stream_fixture.h"
+
+namespace vexacam_test {
+namespace {
+
+class Camera : public camera::SimulatedCamera {
+public:
+    Camera() : SimulatedCamera(Options()) {}
+    PDEVICE_OBJECT Pdo() const { return PhysicalDeviceObject(); }
+
+private:
+    static camera::CameraOptions Options() {
+        camera::CameraOptions options;
+        options.FramesPerSecond = 62.5;
+        return options;
+    }
+};
+
+class CampaignFinding : public LiveStreamTest<Camera> {
+protected:
+    size_t DeliveredIn(int periods) {
+        for (int i = 0; i < periods; ++i) {
+            AdvanceHalfPeriods(2);
+            QueueReads(static_cast<int>(Completed().size()));
+        }
+        return static_cast<size_t>(std::count_if(completed_.begin(), completed_.end(),
+                                                 [](const host::CompletedRead& read) {
+                                                     return read.Status == STATUS_SUCCESS;
+                                                 }));
+    }
+};
+
+struct EndpointFaultCase {
+    const char* Why;
+    camera::Endpoint Where;
+    camera::FaultKind Kind;
+};
+
+class ControlChannelFault : public CampaignFinding,
+                            public ::testing::WithParamInterface<EndpointFaultCase> {};
+
+// A failed run block used to be lost for good (and a stall left the command pipe halted for
+// every later block): the camera never started and the stream waited forever.
+TEST_P(ControlChannelFault, CameraStartsAfterTheFirstBlockFails) {
+    const EndpointFaultCase& c = GetParam();
+    OpenAdvertised(k640x480);
+    camera::FaultSpec fault;
+    fault.Where = c.Where;
+    fault.Kind = c.Kind;
+    camera_->InjectFault(fault);
+    StartRunning();
+    QueueReads(4);
+    EXPECT_GE(DeliveredIn(20), 10u) << c.Why;
+    EXPECT_TRUE(camera_->Counters().Running) << c.Why;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ControlChannelFault,
+    ::testing::Values(
+        EndpointFaultCase{"stall on the run block", camera::Endpoint::Command,
+                          camera::FaultKind::Stall},
+        EndpointFaultCase{"transfer error on the run block", camera::Endpoint::Command,
+                          camera::FaultKind::TransferError}));
+
+}  // namespace
+}  // namespace vexacam_test
