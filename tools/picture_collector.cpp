@@ -15,8 +15,9 @@ constexpr size_t kReadsQueued = 6;
 // counts the periods it cannot fill as dropped) rather than holding ever more memory.
 constexpr size_t kWriterBacklog = 8;
 constexpr LONGLONG kPollInterval = 20 * host::kMillisecond;
-// No picture for this long (or twenty frame periods, if longer) is a stalled stream.
-constexpr LONGLONG kStallLimit = 3 * host::kSecond;
+// No picture for this long (or twenty frame periods, if longer) is a stalled stream; generous,
+// since sanitizer builds process the largest frames slowly.
+constexpr LONGLONG kStallLimit = 10 * host::kSecond;
 
 double Seconds(LONGLONG hundredNanoseconds) {
     return static_cast<double>(hundredNanoseconds) / static_cast<double>(host::kSecond);
@@ -111,8 +112,9 @@ CollectOutcome PictureCollector::Collect(const CaptureLimits& limits, ProgressDi
             return outcome;
         }
         if (now - lastPicture > stallLimit) {
-            outcome.Failure = "no frame from the driver for " + std::to_string(Seconds(stallLimit)).substr(0, 4) +
-                              " s after " + std::to_string(outcome.Delivered) + " frames";
+            outcome.Failure = "no frame from the driver for " +
+                              std::to_string(stallLimit / host::kSecond) + " s after " +
+                              std::to_string(outcome.Delivered) + " frames";
             return outcome;
         }
     }
