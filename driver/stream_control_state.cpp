@@ -42,8 +42,10 @@ NTSTATUS SetCaptureStreamState(DeviceContext* Device, StreamContext* Stream, KSS
     WriteOnce(Stream->State, NewState);
     if (NewState == KSSTATE_STOP) {
         StopCapture(Device);
-    } else if (NewState == KSSTATE_PAUSE &&
+    } else if ((NewState == KSSTATE_PAUSE || NewState == KSSTATE_RUN) &&
                (oldState == KSSTATE_STOP || oldState == KSSTATE_ACQUIRE)) {
+        // A client may go to run without passing pause; the camera must start all the same,
+        // or the stream would run without frames and its reads wait for ever.
         return StartCapture(Device, Stream);
     }
     return STATUS_SUCCESS;

@@ -277,7 +277,8 @@ private:
         host::AdvanceClock(HalfPeriod() * 2);
         Collect();
         if (capturing && stream_->PendingReads() != 0) {
-            Fail(std::to_string(stream_->PendingReads()) + " reads still pending after unplug");
+            Fail(std::to_string(stream_->PendingReads()) + " reads still pending after unplug (" +
+                 Diagnosis() + ")");
         }
         CloseStream();
         watch_.Run("uninitialize after unplug", [&] { return adapter_->Uninitialize(); });
@@ -381,7 +382,10 @@ private:
                std::to_string(d.ResetRequest) + ", work items " +
                std::to_string(d.WorkItemsInFlight) + ", ring " + std::to_string(d.RingReadIndex) +
                "/" + std::to_string(d.RingWriteIndex) + ", reads pending " +
-               std::to_string(stream_->PendingReads());
+               std::to_string(stream_->PendingReads()) + ", stream state " +
+               std::to_string(d.Stream != nullptr ? static_cast<int>(d.Stream->State) : -1) +
+               ", reader thread " + (d.ReaderThread != nullptr ? "yes" : "no") +
+               ", system threads " + std::to_string(host::LiveSystemThreadCount());
     }
 
     // ---- helpers ----

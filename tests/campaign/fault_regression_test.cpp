@@ -67,5 +67,18 @@ INSTANTIATE_TEST_SUITE_P(
         EndpointFaultCase{"transfer error on the run block", camera::Endpoint::Command,
                           camera::FaultKind::TransferError}));
 
+// Run straight from stop used to leave the stream running with the camera stopped and no
+// reader thread: no frame ever came, and an unplug went unnoticed with every read pending.
+TEST_F(CampaignFinding, RunStraightFromStopStartsTheCamera) {
+    OpenAdvertised(k640x480);
+    ASSERT_EQ(stream_->SetState(KSSTATE_RUN), STATUS_SUCCESS);
+    QueueReads(4);
+    EXPECT_GE(DeliveredIn(20), 10u);
+    camera_->Unplug();
+    AdvanceHalfPeriods(2);
+    Completed();
+    EXPECT_EQ(stream_->PendingReads(), 0u) << "reads still waiting after the camera left";
+}
+
 }  // namespace
 }  // namespace vexacam_test
