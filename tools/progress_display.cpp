@@ -43,6 +43,7 @@ void ProgressDisplay::Update(uint32_t frames, double elapsed) {
                                        : static_cast<int>(elapsed);
     if (step == lastStep_) return;
     lastStep_ = step;
+    lastPrinted_ = frames;
     std::fprintf(out_, "captured %u frames in %.1f s\n", frames, elapsed);
     std::fflush(out_);
 }
@@ -51,7 +52,7 @@ void ProgressDisplay::Finish(uint32_t frames, double elapsed) {
     if (terminal_) {
         Draw(frames, elapsed);
         std::fputc('\n', out_);
-    } else if (lastStep_ < 0 || targetFrames_ == 0 || frames != targetFrames_) {
+    } else if (lastPrinted_ != frames) {
         std::fprintf(out_, "captured %u frames in %.1f s\n", frames, elapsed);
     }
     std::fflush(out_);

@@ -27,6 +27,7 @@ private:
     bool terminal_;
     double lastDrawn_ = -1;     // elapsed time of the last redraw
     int lastStep_ = -1;         // tenth (or second) of the last plain line
+    int64_t lastPrinted_ = -1;  // frames the last plain line reported
     bool drewBar_ = false;
 };
 
