@@ -33,7 +33,8 @@ static void CompleteDueFrame(DeviceContext* Device, StreamContext* Stream,
     }
     WriteOnce(Stream->DiscontinuityPending, 0u);
     header->OptionsFlags = options;
-    header->DataUsed = ReadOnce(Device->ImageSize);
+    // DataUsed was set by the work item for the picture it wrote: a format change since then
+    // must not make the header claim more than the buffer holds.
     header->Duration = Interval;
     header->PresentationTime.Time = Now - ReadOnce(Stream->StartTime);
     header->PresentationTime.Numerator = 1;

@@ -30,8 +30,8 @@ static void HandOffFinishedRequest(DeviceContext* Device, StreamContext* Stream,
 
 // The read's buffer must still hold a whole picture: the format may have changed since the
 // request was queued.
-static bool RequestHoldsPicture(const DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Request) {
-    return Request->CommandData.DataBufferArray->FrameExtent >= ReadOnce(Device->ImageSize);
+static bool RequestHoldsPicture(ULONG ImageSize, PHW_STREAM_REQUEST_BLOCK Request) {
+    return Request->CommandData.DataBufferArray->FrameExtent >= ImageSize;
 }
 
 // Work-item routine; see the header. The stream and its raw buffers outlive this routine:
@@ -47,10 +47,12 @@ void ProcessFrame(PDEVICE_OBJECT DeviceObject, PVOID Context) {
 
     StreamContext* stream = ReadOnce(device->Stream);
     PUCHAR raw = ReadOnce(device->CurrentFrame);
-    if (!StreamRunning(stream) || raw == nullptr || !RequestHoldsPicture(device, request)) {
+    const ULONG imageSize = ReadOnce(device->ImageSize);
+    if (!StreamRunning(stream) || raw == nullptr || !RequestHoldsPicture(imageSize, request)) {
         CancelReadRequest(request);
     } else {
         PKSSTREAM_HEADER header = request->CommandData.DataBufferArray;
+        header->DataUsed = imageSize;
         RunFrameStages(device, raw, static_cast<PUCHAR>(header->Data), header->FrameExtent);
         HandOffFinishedRequest(device, stream, request);
     }

@@ -80,5 +80,21 @@ TEST_F(CampaignFinding, RunStraightFromStopStartsTheCamera) {
     EXPECT_EQ(stream_->PendingReads(), 0u) << "reads still waiting after the camera left";
 }
 
+// A picture finished before a format change used to be delivered with the new format's size
+// as DataUsed: more bytes than its buffer holds.
+TEST_F(CampaignFinding, PictureFinishedBeforeAFormatChangeKeepsItsOwnSize) {
+    OpenAdvertised(k640x480);
+    StartRunning();
+    QueueReads(4);
+    host::AdvanceClock(Stream().AvgTimePerFrame * 3 / 2);
+    KS_DATAFORMAT_VIDEOINFOHEADER larger = AdvertisedFormat(k1024x768);
+    stream_->SetFormat(&larger.DataFormat);
+    DeliveredIn(6);
+    ASSERT_FALSE(completed_.empty());
+    for (const host::CompletedRead& read : completed_) {
+        EXPECT_LE(read.DataUsed, read.BufferSize) << "picture " << read.PictureNumber;
+    }
+}
+
 }  // namespace
 }  // namespace vexacam_test
