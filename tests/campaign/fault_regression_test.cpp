@@ -86,10 +86,15 @@ TEST_F(CampaignFinding, PictureFinishedBeforeAFormatChangeKeepsItsOwnSize) {
     OpenAdvertised(k640x480);
     StartRunning();
     QueueReads(4);
-    host::AdvanceClock(Stream().AvgTimePerFrame * 3 / 2);
+    // Step until a finished picture waits in the ring for its due time.
+    for (int step = 0; step < 200 && Device().RingWriteIndex == Device().RingReadIndex; ++step) {
+        host::AdvanceClock(host::kMillisecond);
+    }
+    ASSERT_NE(Device().RingWriteIndex, Device().RingReadIndex) << "no picture was parked";
     KS_DATAFORMAT_VIDEOINFOHEADER larger = AdvertisedFormat(k1024x768);
     stream_->SetFormat(&larger.DataFormat);
-    DeliveredIn(6);
+    host::AdvanceClock(Stream().AvgTimePerFrame * 2);
+    Completed();
     ASSERT_FALSE(completed_.empty());
     for (const host::CompletedRead& read : completed_) {
         EXPECT_LE(read.DataUsed, read.BufferSize) << "picture " << read.PictureNumber;
