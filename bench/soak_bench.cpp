@@ -10,6 +10,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -86,6 +87,7 @@ struct SoakResult {
     uint64_t Delivered = 0;
     uint64_t Cancelled = 0;
     LONGLONG Dropped = 0;
+    LONGLONG DroppedBeforeFirst = 0;  // periods due before the first frame was ready
     uint64_t Late = 0;
     double CpuSeconds = 0;
     double WallSeconds = 0;
@@ -152,6 +154,7 @@ SoakResult Soak(int formatIndex, double seconds) {
     result.WallSeconds = static_cast<double>(host::Now() - start) / host::kSecond;
     result.CpuSeconds = ProcessCpuSeconds() - cpuStart;
     result.Delivered = delivered.size();
+    if (!delivered.empty()) result.DroppedBeforeFirst = delivered.front().DropCount;
     result.Late = CountLate(delivered, interval);
     stream->Close();
     stream.reset();
@@ -173,6 +176,7 @@ void BM_LiveVideoSoak(benchmark::State& state) {
     }
     state.counters["delivered"] = static_cast<double>(result.Delivered);
     state.counters["dropped"] = static_cast<double>(result.Dropped);
+    state.counters["dropped_at_start"] = static_cast<double>(result.DroppedBeforeFirst);
     state.counters["late"] = static_cast<double>(result.Late);
     state.counters["cancelled"] = static_cast<double>(result.Cancelled);
     state.counters["fps"] = static_cast<double>(result.Delivered) / result.WallSeconds;
@@ -180,8 +184,10 @@ void BM_LiveVideoSoak(benchmark::State& state) {
         result.Delivered != 0 ? 1000.0 * result.CpuSeconds / static_cast<double>(result.Delivered)
                               : 0.0;
     const KS_VIDEOINFOHEADER& info = AdvertisedFormat(formatIndex).VideoInfoHeader;
-    state.SetLabel(std::to_string(info.bmiHeader.biWidth) + "x" +
-                   std::to_string(info.bmiHeader.biHeight));
+    char label[32];
+    std::snprintf(label, sizeof(label), "%ldx%ld", static_cast<long>(info.bmiHeader.biWidth),
+                  static_cast<long>(info.bmiHeader.biHeight));
+    state.SetLabel(label);
 }
 
 BENCHMARK(BM_LiveVideoSoak)
