@@ -19,18 +19,22 @@ void GetDeviceProperty(PHW_STREAM_REQUEST_BLOCK Srb) {
     const ULONG Id = Descriptor->Property->Id;
     DeviceContext* Device = DeviceOf(Srb);
     ULONG Bytes = Srb->ActualBytesTransferred;
-    if (IsEqualGUID(Set, PROPSETID_VIDCAP_VIDEOCONTROL)) {
-        Srb->Status = GetVideoControl(Id, Descriptor->PropertyInfo, &Bytes);
-    } else if (IsEqualGUID(Set, CameraControlSet)) {
-        Srb->Status = GetCameraControl(Device, Id, Descriptor->PropertyInfo,
-                                       Descriptor->PropertyOutputSize, &Bytes);
-    } else if (IsEqualGUID(Set, PROPSETID_VIDCAP_VIDEOPROCAMP)) {
-        Srb->Status = GetVideoProcAmp(Device, Id,
-                                      static_cast<PKSPROPERTY_VIDEOPROCAMP_S>(Descriptor->PropertyInfo));
-        Bytes = kProcAmpBytes;
-    } else {
-        Srb->Status = STATUS_NOT_IMPLEMENTED;
-    }
+    // Gain values are read back from their tables in floating point.
+    const NTSTATUS Saved = WithFloatingPointSaved([&] {
+        if (IsEqualGUID(Set, PROPSETID_VIDCAP_VIDEOCONTROL)) {
+            Srb->Status = GetVideoControl(Id, Descriptor->PropertyInfo, &Bytes);
+        } else if (IsEqualGUID(Set, CameraControlSet)) {
+            Srb->Status = GetCameraControl(Device, Id, Descriptor->PropertyInfo,
+                                           Descriptor->PropertyOutputSize, &Bytes);
+        } else if (IsEqualGUID(Set, PROPSETID_VIDCAP_VIDEOPROCAMP)) {
+            Srb->Status = GetVideoProcAmp(Device, Id,
+                                          static_cast<PKSPROPERTY_VIDEOPROCAMP_S>(Descriptor->PropertyInfo));
+            Bytes = kProcAmpBytes;
+        } else {
+            Srb->Status = STATUS_NOT_IMPLEMENTED;
+        }
+    });
+    if (!NT_SUCCESS(Saved)) Srb->Status = Saved;
     if (NT_SUCCESS(Srb->Status)) Srb->ActualBytesTransferred = Bytes;
 }
 
@@ -41,13 +45,17 @@ void SetDeviceProperty(PHW_STREAM_REQUEST_BLOCK Srb) {
     const GUID& Set = Descriptor->Property->Set;
     const ULONG Id = Descriptor->Property->Id;
     DeviceContext* Device = DeviceOf(Srb);
-    if (IsEqualGUID(Set, CameraControlSet)) {
-        Srb->Status = SetCameraControl(Device, Id, Descriptor->PropertyInfo,
-                                       Descriptor->PropertyOutputSize);
-    } else if (IsEqualGUID(Set, PROPSETID_VIDCAP_VIDEOPROCAMP)) {
-        Srb->Status = SetVideoProcAmp(Device, Id,
-                                      static_cast<PKSPROPERTY_VIDEOPROCAMP_S>(Descriptor->PropertyInfo));
-    } else {
-        Srb->Status = STATUS_NOT_IMPLEMENTED;
-    }
+    // Gain and gamma values become tables in floating point.
+    const NTSTATUS Saved = WithFloatingPointSaved([&] {
+        if (IsEqualGUID(Set, CameraControlSet)) {
+            Srb->Status = SetCameraControl(Device, Id, Descriptor->PropertyInfo,
+                                           Descriptor->PropertyOutputSize);
+        } else if (IsEqualGUID(Set, PROPSETID_VIDCAP_VIDEOPROCAMP)) {
+            Srb->Status = SetVideoProcAmp(Device, Id,
+                                          static_cast<PKSPROPERTY_VIDEOPROCAMP_S>(Descriptor->PropertyInfo));
+        } else {
+            Srb->Status = STATUS_NOT_IMPLEMENTED;
+        }
+    });
+    if (!NT_SUCCESS(Saved)) Srb->Status = Saved;
 }

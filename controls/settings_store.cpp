@@ -44,17 +44,26 @@ bool LoadSettings(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Srb, StreamCon
         return false;
     }
     TakeFormatGeometry(Device, Format->VideoInfoHeader, Stream);
-    ReadStoredSettings(Device);
-    PlaceLoadedWindow(Device);
-    RebuildToneForStoredGamma(Device);
+    // Gain and tone tables are computed in floating point; if its state can't be saved the
+    // previous settings stay in force, as when the registry can't be read.
+    WithFloatingPointSaved([Device] {
+        ReadStoredSettings(Device);
+        PlaceLoadedWindow(Device);
+        RebuildToneForStoredGamma(Device);
+    });
     LoadCalibration(Device, LoadCommandUlong(Device, COMMAND_FIELD(FrameWidth)),
                     LoadCommandUlong(Device, COMMAND_FIELD(FrameHeight)));
     return true;
 }
 
-void SaveSettings(DeviceContext* Device) { WriteStoredSettings(Device); }
+// Gains are read back from their tables in floating point.
+void SaveSettings(DeviceContext* Device) {
+    WithFloatingPointSaved([Device] { WriteStoredSettings(Device); });
+}
 
 VOID LoadStoredSettings(DeviceContext* Device) {
-    ReadStoredSettings(Device);
-    RebuildToneForStoredGamma(Device);
+    WithFloatingPointSaved([Device] {
+        ReadStoredSettings(Device);
+        RebuildToneForStoredGamma(Device);
+    });
 }

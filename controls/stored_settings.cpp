@@ -173,7 +173,8 @@ BOOLEAN ApplyStoredSetting(DeviceContext* Device, PCWSTR Name, ULONG Value) {
         if (Row.Name[Index] != 0 || Name[Index] != 0) continue;
         const UCHAR Data[4] = {static_cast<UCHAR>(Value), static_cast<UCHAR>(Value >> 8),
                                static_cast<UCHAR>(Value >> 16), static_cast<UCHAR>(Value >> 24)};
-        ApplyStoredValue(Device, Row, Data);
+        // Gains become tables in floating point.
+        WithFloatingPointSaved([&] { ApplyStoredValue(Device, Row, Data); });
         return TRUE;
     }
     return FALSE;

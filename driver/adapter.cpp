@@ -54,7 +54,7 @@ bool RemoveFromReadQueue(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Srb) {
 }  // namespace
 
 // Called by the framework for every adapter request, PASSIVE_LEVEL, not serialised.
-void AdapterReceivePacket(PHW_STREAM_REQUEST_BLOCK Srb) {
+void STREAMAPI AdapterReceivePacket(PHW_STREAM_REQUEST_BLOCK Srb) {
     DeviceContext* device = DeviceOf(Srb);
     Srb->Status = STATUS_SUCCESS;
     switch (Srb->Command) {
@@ -93,7 +93,7 @@ void AdapterReceivePacket(PHW_STREAM_REQUEST_BLOCK Srb) {
 
 // Called by the framework when a pending request is cancelled, PASSIVE_LEVEL or
 // DISPATCH_LEVEL. Only stream requests can be pending: adapter requests complete at once.
-void AdapterCancelPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
+void STREAMAPI AdapterCancelPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
     if (Srb->StreamObject == nullptr) return;
     if (Srb->StreamObject->StreamNumber != kCaptureStreamNumber) {
         CompleteCancelledRead(Srb);
@@ -104,6 +104,6 @@ void AdapterCancelPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
 
 // Called by the framework when a pending request's time-out count reaches zero. A read may
 // wait as long as it takes, so the count simply starts again.
-void AdapterTimeoutPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
+void STREAMAPI AdapterTimeoutPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
     Srb->TimeoutCounter = Srb->TimeoutOriginal;
 }

@@ -14,7 +14,7 @@ constexpr ULONG kPerStreamExtensionSize = 4;
 }  // namespace
 
 // Called by the system at load, PASSIVE_LEVEL.
-extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath) {
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath) {
     HW_INITIALIZATION_DATA registration;
     RtlZeroMemory(&registration, sizeof(registration));
     registration.HwInitializationDataSize = sizeof(registration);

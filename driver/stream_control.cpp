@@ -29,7 +29,7 @@ static void SetDataFormat(DeviceContext* Device, StreamContext* Stream,
     }
 }
 
-void CaptureReceiveControlPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
+void STREAMAPI CaptureReceiveControlPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
     DeviceContext* device = static_cast<DeviceContext*>(Srb->HwDeviceExtension);
     StreamContext* stream = ReadOnce(device->Stream);
     Srb->Status = STATUS_SUCCESS;

@@ -19,7 +19,7 @@ static NTSTATUS CheckReadBuffer(const DeviceContext* Device, PHW_STREAM_REQUEST_
     return STATUS_SUCCESS;
 }
 
-void CaptureReceiveDataPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
+void STREAMAPI CaptureReceiveDataPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
     DeviceContext* device = static_cast<DeviceContext*>(Srb->HwDeviceExtension);
     if (Srb->Command != SRB_READ_DATA) {
         CompleteAtOnce(Srb, STATUS_NOT_IMPLEMENTED);

@@ -11,6 +11,9 @@ constexpr GUID kCaptureCategories[] = {KSCATEGORY_VIDEO, KSCATEGORY_CAPTURE};
 
 constexpr KSPIN_MEDIUM kCaptureMediums[] = {{{{KSMEDIUMSETID_Standard, 0, 0}}}};
 
+// The platform's stream information points at its category and name without const.
+constinit GUID CapturePinName = PINNAME_VIDEO_CAPTURE;
+
 }  // namespace
 
 constinit KSTOPOLOGY CaptureTopology = {
@@ -45,8 +48,8 @@ constinit const HW_STREAM_INFORMATION CaptureStreamInfo = {
     StreamPropertySets,
     0,
     nullptr,  // no stream events
-    &PINNAME_VIDEO_CAPTURE,
-    &PINNAME_VIDEO_CAPTURE,
+    &CapturePinName,
+    &CapturePinName,
     1,
     kCaptureMediums,
     FALSE,  // not a bridge stream

@@ -28,6 +28,8 @@ unsigned long long ReadXcr0() {
 VECTOR_LEVEL AskCpu() {
     unsigned Eax, Ebx, Ecx, Edx;
     if (!__get_cpuid(1, &Eax, &Ebx, &Ecx, &Edx) || !HasBit(Edx, 26)) return VectorLevelScalar;
+    // Wider registers only where the floating-point save keeps them (not a 32-bit kernel).
+    if (VEXACAM_SAVED_VECTOR_BITS < 256) return VectorLevelSse2;
     const unsigned Leaf1Ecx = Ecx;
     const bool OsSavesYmm = HasBit(Leaf1Ecx, 27) && (ReadXcr0() & 0x6) == 0x6;
     if (!OsSavesYmm || !HasBit(Leaf1Ecx, 12) || !HasBit(Leaf1Ecx, 28)) return VectorLevelSse2;

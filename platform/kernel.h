@@ -456,6 +456,10 @@ typedef struct _KFLOATING_SAVE {
 NTSTATUS KeSaveFloatingPointState(PKFLOATING_SAVE FloatSave);
 NTSTATUS KeRestoreFloatingPointState(PKFLOATING_SAVE FloatSave);
 
+// Widest vector registers whose contents survive between KeSaveFloatingPointState and
+// KeRestoreFloatingPointState: all of them for a user-mode host thread.
+#define VEXACAM_SAVED_VECTOR_BITS 512
+
 #endif  // VEXACAM_WIN32_KERNEL
 
 // ---------------------------------------------------------------------------------------------
@@ -511,3 +515,19 @@ inline void WriteRelease(T& x, typename vexacam_detail::RemoveCv<T>::Type v) {
     __atomic_store_n(&x, v, __ATOMIC_RELEASE);
 }
 #endif
+
+// ---------------------------------------------------------------------------------------------
+// Floating point in kernel code: a kernel routine must save the floating-point and vector
+// register state before it computes with them (the registers may hold a user thread's values)
+// and restore it afterwards. Body runs between KeSaveFloatingPointState and
+// KeRestoreFloatingPointState; when the state cannot be saved Body does not run and the save's
+// status is returned. Body may wait if the caller is at PASSIVE_LEVEL.
+template <typename BODY>
+inline NTSTATUS WithFloatingPointSaved(BODY&& Body) {
+    KFLOATING_SAVE FloatState;
+    const NTSTATUS Status = KeSaveFloatingPointState(&FloatState);
+    if (!NT_SUCCESS(Status)) return Status;
+    Body();
+    KeRestoreFloatingPointState(&FloatState);
+    return STATUS_SUCCESS;
+}

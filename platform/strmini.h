@@ -12,6 +12,9 @@
 #include "platform/win32/strmini.h"
 #else
 
+// The framework's calling convention for the routines it calls (__stdcall on the 32-bit kernel).
+#define STREAMAPI
+
 struct _DEVICE_OBJECT;
 struct _DRIVER_OBJECT;
 struct _IRP;

@@ -55,15 +55,15 @@ NTSTATUS AllocatePipelineTables(DeviceContext* Device) {
 
     Device->LogTable = AllocateDoubles(kLogTableEntries, kTagLogTable);
     if (Device->LogTable == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-    FillLogTable(Device->LogTable);
-
     Device->GammaTable = AllocateDoubles(kGammaTableEntries, kTagGammaTable);
     if (Device->GammaTable == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-    FillGammaTable(Device->GammaTable);
 
-    Device->GammaValue = 1.0;
-    Device->Gamma = NeutralGammaIndex;
-    return STATUS_SUCCESS;
+    return WithFloatingPointSaved([Device] {
+        FillLogTable(Device->LogTable);
+        FillGammaTable(Device->GammaTable);
+        Device->GammaValue = 1.0;
+        Device->Gamma = NeutralGammaIndex;
+    });
 }
 
 VOID FreePipelineTables(DeviceContext* Device) {
