@@ -31,7 +31,7 @@ GUID PickSet(FuzzedDataProvider& input) {
     default: {
         GUID other{};
         std::vector<uint8_t> bytes = input.ConsumeBytes<uint8_t>(sizeof(GUID));
-        std::memcpy(&other, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(&other, bytes.data(), bytes.size());
         return other;
     }
     }

@@ -5,6 +5,7 @@
 // a length class (1), a status (1) and, for the free length class, a length (3).
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include "driver/formats.h"
 #include "fuzz_host.h"
 #include "tests/stream/scripted_camera.h"
 

@@ -22,9 +22,10 @@
 
 namespace vexacam_fuzz {
 
-// The host, once per process; the driver stays loaded until exit.
+// The host, once per process. The driver is never unloaded: adapters kept for the whole run
+// would otherwise show up as leaks at exit.
 inline host::LoadedDriver& FuzzDriver() {
-    static std::unique_ptr<host::LoadedDriver> driver = [] {
+    static host::LoadedDriver* driver = [] {
         host::ResetHost();
         host::UseManualClock();
         char pattern[] = "/dev/shm/vexacam-fuzz-XXXXXX";
@@ -32,7 +33,7 @@ inline host::LoadedDriver& FuzzDriver() {
         host::SetMachineRoot(root != nullptr ? root : "/tmp");
         std::unique_ptr<host::LoadedDriver> loaded;
         if (host::LoadedDriver::Load(DriverEntry, &loaded) != STATUS_SUCCESS) abort();
-        return loaded;
+        return loaded.release();
     }();
     return *driver;
 }
