@@ -86,6 +86,7 @@ public:
             CheckRecovery();
         }
         TearDown();
+        result_.LongestOperation = watch_.LongestHostTime();
         return result_;
     }
 

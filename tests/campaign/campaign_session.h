@@ -20,6 +20,7 @@ struct SessionResult {
     uint64_t Events = 0;                      // injected events of every kind
     std::map<std::string, uint64_t> ByKind;   // the same, per kind
     std::vector<std::string> Failures;        // broken invariants, one line each
+    int64_t LongestOperation = 0;             // host time (100 ns) the slowest operation needed
 };
 
 struct SessionShape {
