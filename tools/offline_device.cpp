@@ -11,6 +11,7 @@
 #include "host/files/machine_root.h"
 #include "host/files/system_path.h"
 #include "imaging/process_frame.h"
+#include "usb/camera_defaults.h"
 #include "usb/pipeline_tables.h"
 
 namespace vexacam::tools {
@@ -20,29 +21,6 @@ namespace {
 VOID SendNowhere(DeviceContext*) {}
 
 const FRAME_STAGE_ACTIONS kOfflineActions = {SendNowhere, CaptureDefectTable, CaptureGainMap};
-
-// The initialization defaults on top of the zero-filled record.
-void WriteInitialDefaults(DeviceContext* device) {
-    CommandBlock& command = device->Command;
-    command.BlockLength = 44;
-    command.CommandCode = kCommandApply;
-    command.Fixed = 1;
-    command.FrameHeight = kSensorHeight;
-    command.FrameWidth = kSensorWidth;
-    command.Exposal = 100;
-    command.AllGain[0] = command.AllGain[1] = command.AllGain[2] = 25;
-    command.Control = 1;
-    command.RunCode = kRunCodeRun;
-    command.OptionA = 1;
-    command.OptionB = 1;
-    device->VideoModel = 1;
-    device->LightModel = 2;
-    device->Contrast = 16;
-    device->CrossMid = 1;
-    device->CaptureCountdown = 9;
-    device->Saturntion = 8;
-    device->Sharp = 1;
-}
 
 std::string Narrow(PCWSTR wide) {
     std::string text;
@@ -82,7 +60,7 @@ std::unique_ptr<OfflineDevice> OfflineDevice::Create(uint32_t width, uint32_t he
         return nullptr;
     }
     DeviceContext* device = offline->device_;
-    WriteInitialDefaults(device);
+    WriteCameraDefaults(device);
     ExposureFrameDivider = 1;
     device->Command.FrameWidth = width;
     device->Command.FrameHeight = height;

@@ -8,6 +8,7 @@
 #include "driver/stream_description.h"
 #include "platform/kernel.h"
 #include "platform/strmini.h"
+#include "usb/camera_defaults.h"
 #include "usb/command_lock.h"
 #include "usb/pipeline_tables.h"
 #include "usb/streaming.h"
@@ -32,18 +33,6 @@ VOID WriteCommandDefaults(CommandBlock* Command) {
     Command->OptionB = 1;
 }
 
-// The defaults on top of the zero-filled record; fields not named here stay 0.
-VOID WriteDefaults(DeviceContext* Device) {
-    WriteCommandDefaults(&Device->Command);
-    Device->VideoModel = 1;
-    Device->LightModel = 2;
-    Device->Contrast = 16;
-    Device->CrossMid = 1;
-    Device->CaptureCountdown = 9;
-    Device->Saturntion = 8;
-    Device->Sharp = 1;
-}
-
 VOID InitializeStreamingObjects(DeviceContext* Device) {
     KeInitializeEvent(&Device->StopEvent, SynchronizationEvent, FALSE);
     KeInitializeTimer(&Device->FrameTimer);
@@ -62,6 +51,17 @@ BOOLEAN IsInitialized(const DeviceContext* Device) {
 }
 
 }  // namespace
+
+VOID WriteCameraDefaults(DeviceContext* Device) {
+    WriteCommandDefaults(&Device->Command);
+    Device->VideoModel = 1;
+    Device->LightModel = 2;
+    Device->Contrast = 16;
+    Device->CrossMid = 1;
+    Device->CaptureCountdown = 9;
+    Device->Saturntion = 8;
+    Device->Sharp = 1;
+}
 
 // SRB_INITIALIZE_DEVICE, from AdapterReceivePacket at PASSIVE_LEVEL, before any stream exists.
 NTSTATUS InitializeCamera(DeviceContext* Device, PPORT_CONFIGURATION_INFORMATION ConfigInfo) {
@@ -84,7 +84,7 @@ NTSTATUS InitializeCamera(DeviceContext* Device, PPORT_CONFIGURATION_INFORMATION
         ReleaseAllocations(Device);
         return STATUS_INSUFFICIENT_RESOURCES;
     }
-    WriteDefaults(Device);
+    WriteCameraDefaults(Device);
     LoadStoredSettings(Device);
     return STATUS_SUCCESS;
 }
