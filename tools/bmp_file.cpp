@@ -1,8 +1,6 @@
 #include "tools/bmp_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include "tools/whole_file.h"
 
 namespace vexacam::tools {
 namespace {
@@ -48,17 +46,7 @@ std::string WriteBmp24(const std::string& path, uint32_t width, uint32_t height,
         file.insert(file.end(), first, first + rowBytes);
         file.insert(file.end(), stride - rowBytes, 0);
     }
-    const std::string temporary = path + ".partial";
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (out == nullptr) return "cannot create " + path + ": " + std::strerror(errno);
-    const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        return "cannot write " + path + ": " + reason;
-    }
-    return "";
+    return WriteWholeFile(path, file);
 }
 
 }  // namespace vexacam::tools

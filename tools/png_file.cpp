@@ -3,11 +3,11 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 #include <vector>
+
+#include "tools/whole_file.h"
 
 namespace vexacam::tools {
 namespace {
@@ -45,17 +45,9 @@ std::string WritePng24(const std::string& path, uint32_t width, uint32_t height,
         // The first row in the buffer is the bottom of the picture.
         rows[y] = const_cast<png_bytep>(bottomUpBgr + (height - 1 - y) * rowBytes);
     }
-    const std::string temporary = path + ".partial";
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (out == nullptr) return "cannot create " + path + ": " + std::strerror(errno);
-    const bool encoded = Encode(out, width, height, rows.data());
-    const bool closed = std::fclose(out) == 0;
-    if (!encoded || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = encoded ? std::strerror(errno) : "PNG encoding failed";
-        std::remove(temporary.c_str());
-        return "cannot write " + path + ": " + reason;
-    }
-    return "";
+    return WriteWholeFile(path, [&](std::FILE* out) -> std::string {
+        return Encode(out, width, height, rows.data()) ? "" : "PNG encoding failed";
+    });
 }
 
 }  // namespace vexacam::tools

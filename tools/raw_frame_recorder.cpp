@@ -1,8 +1,8 @@
 #include "tools/raw_frame_recorder.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+
+#include "tools/whole_file.h"
 
 namespace vexacam::tools {
 namespace {
@@ -14,20 +14,6 @@ std::string RawFileName(uint32_t number) {
     char name[32];
     std::snprintf(name, sizeof(name), "raw-%04u.raw", number);
     return name;
-}
-
-std::string WriteRawFile(const std::string& path, const std::vector<uint8_t>& pixels) {
-    const std::string temporary = path + ".partial";
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (out == nullptr) return "cannot create " + path + ": " + std::strerror(errno);
-    const bool written = std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        return "cannot write " + path + ": " + reason;
-    }
-    return "";
 }
 
 }  // namespace
@@ -92,7 +78,7 @@ void RawFrameRecorder::WriteLoop() {
             queue_.pop_front();
             if (!failure_.empty()) continue;
         }
-        const std::string problem = WriteRawFile(directory_ + "/" + RawFileName(next.first), next.second);
+        const std::string problem = WriteWholeFile(directory_ + "/" + RawFileName(next.first), next.second);
         std::lock_guard<std::mutex> hold(lock_);
         if (problem.empty()) saved_ += 1;
         if (failure_.empty()) failure_ = problem;

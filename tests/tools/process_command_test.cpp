@@ -146,6 +146,26 @@ TEST_F(ProcessCommandTest, BadInputFailsWithOneLineAndNoOutputFile) {
     }
 }
 
+TEST_F(ProcessCommandTest, AnOutputThatCannotBeWrittenFailsAndLeavesNoPartialFile) {
+    WriteFile("frame.raw", RandomFrame(64 * 32));
+    fs::create_directories(Path("taken.bmp"));  // a directory cannot be renamed over
+    const struct {
+        std::string output;
+        std::string mentions;
+    } cases[] = {
+        {Path("missing/out.bmp"), "cannot create"},
+        {Path("taken.bmp"), "cannot write"},
+    };
+    for (const auto& c : cases) {
+        std::string errors;
+        EXPECT_EQ(Run("--input " + Path("frame.raw") + " --size 64x32 --output " + c.output, &errors), 1)
+            << c.output;
+        EXPECT_NE(errors.find(c.mentions + " " + c.output), std::string::npos) << errors;
+        EXPECT_FALSE(fs::exists(c.output + ".partial")) << c.output;
+    }
+    EXPECT_TRUE(fs::is_directory(Path("taken.bmp")));
+}
+
 TEST_F(ProcessCommandTest, GammaBeyondTheTableIsClampedNotRefused) {
     WriteFile("flat.raw", std::vector<uint8_t>(64 * 32, 64));
     ASSERT_EQ(Run("--input " + Path("flat.raw") + " --size 64x32 --set Gamma=200 --output " + Path("a.bmp")), 0);
