@@ -1,24 +1,18 @@
 #include "tools/capture_settings.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <limits>
-
 #include "driver/property_sets.h"
 #include "host/framework/client.h"
+#include "tools/setting_value.h"
 #include "tools/status_text.h"
 
 namespace vexacam::tools {
-
-// How a value is checked before it is sent: the range the property's field can hold.
-enum class Range { Byte, Unsigned32, Signed32 };
 
 // Camera: a 4-byte value of CameraControlSet. AutoExposure: the procamp brightness flags.
 enum class Route { Camera, AutoExposure };
 
 struct PropertySetting {
     const char* Name;
-    Range Holds;
+    ValueRange Holds;  // checked before the value is sent: what the property's field holds
     Route Via;
     ULONG Id;
 };
@@ -26,54 +20,35 @@ struct PropertySetting {
 namespace {
 
 const PropertySetting kSettings[] = {
-    {"Contrast", Range::Byte, Route::Camera, 11},
-    {"ColorAdjustType", Range::Unsigned32, Route::Camera, 37},
-    {"Gamma", Range::Byte, Route::Camera, 29},
-    {"R_Gain", Range::Signed32, Route::Camera, 8},
-    {"G_Gain", Range::Signed32, Route::Camera, 10},
-    {"B_Gain", Range::Signed32, Route::Camera, 9},
-    {"ALL_Gain", Range::Unsigned32, Route::Camera, 36},
-    {"BWPreview", Range::Unsigned32, Route::Camera, 2},
-    {"VideoModel", Range::Byte, Route::Camera, 6},
-    {"CrossLine", Range::Unsigned32, Route::Camera, 4},
-    {"CrossMid", Range::Unsigned32, Route::Camera, 16},
-    {"CrossX", Range::Unsigned32, Route::Camera, 14},
-    {"CrossY", Range::Unsigned32, Route::Camera, 15},
-    {"LightAVG", Range::Byte, Route::Camera, 3},
-    {"H_Off", Range::Unsigned32, Route::Camera, 12},
-    {"V_Off", Range::Unsigned32, Route::Camera, 13},
-    {"OffsetMid", Range::Unsigned32, Route::Camera, 17},
-    {"ClearView", Range::Unsigned32, Route::Camera, 23},
-    {"Exposal", Range::Unsigned32, Route::Camera, 7},
-    {"LightModel", Range::Byte, Route::Camera, 5},
-    {"AEing", Range::Unsigned32, Route::AutoExposure, KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS},
-    {"OnePushExposure", Range::Unsigned32, Route::Camera, 0},
-    {"OnePushWhiteBalance", Range::Unsigned32, Route::Camera, 1},
-    {"GainMapCapture", Range::Unsigned32, Route::Camera, 31},
-    {"DefectCapture", Range::Unsigned32, Route::Camera, 30},
+    {"Contrast", ValueRange::Byte, Route::Camera, 11},
+    {"ColorAdjustType", ValueRange::Unsigned32, Route::Camera, 37},
+    {"Gamma", ValueRange::Byte, Route::Camera, 29},
+    {"R_Gain", ValueRange::Signed32, Route::Camera, 8},
+    {"G_Gain", ValueRange::Signed32, Route::Camera, 10},
+    {"B_Gain", ValueRange::Signed32, Route::Camera, 9},
+    {"ALL_Gain", ValueRange::Unsigned32, Route::Camera, 36},
+    {"BWPreview", ValueRange::Unsigned32, Route::Camera, 2},
+    {"VideoModel", ValueRange::Byte, Route::Camera, 6},
+    {"CrossLine", ValueRange::Unsigned32, Route::Camera, 4},
+    {"CrossMid", ValueRange::Unsigned32, Route::Camera, 16},
+    {"CrossX", ValueRange::Unsigned32, Route::Camera, 14},
+    {"CrossY", ValueRange::Unsigned32, Route::Camera, 15},
+    {"LightAVG", ValueRange::Byte, Route::Camera, 3},
+    {"H_Off", ValueRange::Unsigned32, Route::Camera, 12},
+    {"V_Off", ValueRange::Unsigned32, Route::Camera, 13},
+    {"OffsetMid", ValueRange::Unsigned32, Route::Camera, 17},
+    {"ClearView", ValueRange::Unsigned32, Route::Camera, 23},
+    {"Exposal", ValueRange::Unsigned32, Route::Camera, 7},
+    {"LightModel", ValueRange::Byte, Route::Camera, 5},
+    {"AEing", ValueRange::Unsigned32, Route::AutoExposure, KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS},
+    {"OnePushExposure", ValueRange::Unsigned32, Route::Camera, 0},
+    {"OnePushWhiteBalance", ValueRange::Unsigned32, Route::Camera, 1},
+    {"GainMapCapture", ValueRange::Unsigned32, Route::Camera, 31},
+    {"DefectCapture", ValueRange::Unsigned32, Route::Camera, 30},
 };
 
 // Stored settings that no property reaches: they can only be changed in the registry.
 const char* const kRegistryOnly[] = {"Saturntion", "Sharp", "ClearViewParam", "Control"};
-
-bool Holds(Range range, long long value) {
-    switch (range) {
-        case Range::Byte: return value >= 0 && value <= 255;
-        case Range::Unsigned32: return value >= 0 && value <= std::numeric_limits<uint32_t>::max();
-        case Range::Signed32:
-            return value >= std::numeric_limits<int32_t>::min() &&
-                   value <= std::numeric_limits<int32_t>::max();
-    }
-    return false;
-}
-
-bool ParseInteger(const std::string& text, long long* value) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    *value = std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && *end == '\0';
-}
 
 NTSTATUS GetBrightness(host::AdapterClient& adapter, KSPROPERTY_VIDEOPROCAMP_S* data) {
     *data = {};
@@ -124,7 +99,7 @@ std::string ParseSettingAssignment(const std::string& text, SettingAssignment* a
     }
     if (found == nullptr) return "unknown setting '" + name + "' (known: " + SettingNames() + ")";
     long long value = 0;
-    if (!ParseInteger(valueText, &value) || !Holds(found->Holds, value)) {
+    if (!ParseDecimal(valueText, &value) || !RangeHolds(found->Holds, value)) {
         return "setting " + name + " cannot hold the value '" + valueText + "'";
     }
     *assignment = {found, name, value};
@@ -157,7 +132,7 @@ NTSTATUS ReadSetting(host::AdapterClient& adapter, const SettingAssignment& assi
     }
     ULONG read = 0;
     const NTSTATUS status = adapter.GetProperty({CameraControlSet, setting.Id, &read, sizeof(read)});
-    *value = setting.Holds == Range::Signed32 ? static_cast<int64_t>(static_cast<LONG>(read)) : read;
+    *value = setting.Holds == ValueRange::Signed32 ? static_cast<int64_t>(static_cast<LONG>(read)) : read;
     return status;
 }
 

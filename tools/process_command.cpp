@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "tools/bmp_file.h"
 #include "tools/command.h"
 #include "tools/offline_device.h"
+#include "tools/setting_value.h"
 
 namespace vexacam::tools {
 namespace {
@@ -29,41 +29,38 @@ struct ProcessOptions {
     std::string output;
 };
 
-// How a --set value is checked before it is applied: the range the setting can hold.
-enum class Range { Byte, Unsigned32, Signed32 };
-
 // Stored settings go through the settings loader's own rules; requests as the properties set them.
 enum class Applies { StoredSetting, OnePushExposure, OnePushWhiteBalance, GainMapCapture };
 
 struct Setting {
     const char* name;
-    Range range;
+    ValueRange range;  // checked before the value is applied
     Applies applies;
 };
 
 const Setting kSettings[] = {
-    {"Contrast", Range::Byte, Applies::StoredSetting},
-    {"ColorAdjustType", Range::Unsigned32, Applies::StoredSetting},
-    {"Saturntion", Range::Byte, Applies::StoredSetting},
-    {"Gamma", Range::Byte, Applies::StoredSetting},  // then clamped to the gamma table
-    {"R_Gain", Range::Signed32, Applies::StoredSetting},
-    {"G_Gain", Range::Signed32, Applies::StoredSetting},
-    {"B_Gain", Range::Signed32, Applies::StoredSetting},
-    {"BWPreview", Range::Unsigned32, Applies::StoredSetting},
-    {"VideoModel", Range::Byte, Applies::StoredSetting},
-    {"CrossLine", Range::Unsigned32, Applies::StoredSetting},
-    {"CrossMid", Range::Unsigned32, Applies::StoredSetting},
-    {"CrossX", Range::Unsigned32, Applies::StoredSetting},
-    {"CrossY", Range::Unsigned32, Applies::StoredSetting},
-    {"LightAVG", Range::Unsigned32, Applies::StoredSetting},
-    {"H_Off", Range::Unsigned32, Applies::StoredSetting},
-    {"V_Off", Range::Unsigned32, Applies::StoredSetting},
-    {"Exposal", Range::Unsigned32, Applies::StoredSetting},
-    {"LightModel", Range::Byte, Applies::StoredSetting},
-    {"AEing", Range::Unsigned32, Applies::StoredSetting},
-    {"OnePushExposure", Range::Unsigned32, Applies::OnePushExposure},
-    {"OnePushWhiteBalance", Range::Unsigned32, Applies::OnePushWhiteBalance},
-    {"GainMapCapture", Range::Unsigned32, Applies::GainMapCapture},
+    {"Contrast", ValueRange::Byte, Applies::StoredSetting},
+    {"ColorAdjustType", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"Saturntion", ValueRange::Byte, Applies::StoredSetting},
+    {"Gamma", ValueRange::Byte, Applies::StoredSetting},  // then clamped to the gamma table
+    {"R_Gain", ValueRange::Signed32, Applies::StoredSetting},
+    {"G_Gain", ValueRange::Signed32, Applies::StoredSetting},
+    {"B_Gain", ValueRange::Signed32, Applies::StoredSetting},
+    {"BWPreview", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"VideoModel", ValueRange::Byte, Applies::StoredSetting},
+    {"CrossLine", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"CrossMid", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"CrossX", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"CrossY", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"LightAVG", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"H_Off", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"V_Off", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"Exposal", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"LightModel", ValueRange::Byte, Applies::StoredSetting},
+    {"AEing", ValueRange::Unsigned32, Applies::StoredSetting},
+    {"OnePushExposure", ValueRange::Unsigned32, Applies::OnePushExposure},
+    {"OnePushWhiteBalance", ValueRange::Unsigned32, Applies::OnePushWhiteBalance},
+    {"GainMapCapture", ValueRange::Unsigned32, Applies::GainMapCapture},
 };
 
 struct Assignment {
@@ -80,19 +77,11 @@ private:
     std::string message_;
 };
 
-bool ParseInteger(const std::string& text, long long* value) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    *value = std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && *end == '\0';
-}
-
 void ParseSize(const std::string& text, uint32_t* width, uint32_t* height) {
     const size_t x = text.find('x');
     long long w = 0, h = 0;
-    if (x == std::string::npos || !ParseInteger(text.substr(0, x), &w) ||
-        !ParseInteger(text.substr(x + 1), &h) || w <= 0 || h <= 0 || w > 65535 || h > 65535) {
+    if (x == std::string::npos || !ParseDecimal(text.substr(0, x), &w) ||
+        !ParseDecimal(text.substr(x + 1), &h) || w <= 0 || h <= 0 || w > 65535 || h > 65535) {
         throw BadInput("--size must be WIDTHxHEIGHT, got '" + text + "'");
     }
     if (w % 8 != 0) throw BadInput("width " + std::to_string(w) + " is not a multiple of 8");
@@ -102,17 +91,6 @@ void ParseSize(const std::string& text, uint32_t* width, uint32_t* height) {
     }
     *width = static_cast<uint32_t>(w);
     *height = static_cast<uint32_t>(h);
-}
-
-bool Holds(Range range, long long value) {
-    switch (range) {
-        case Range::Byte: return value >= 0 && value <= 255;
-        case Range::Unsigned32: return value >= 0 && value <= std::numeric_limits<uint32_t>::max();
-        case Range::Signed32:
-            return value >= std::numeric_limits<int32_t>::min() &&
-                   value <= std::numeric_limits<int32_t>::max();
-    }
-    return false;
 }
 
 Assignment ParseAssignment(const std::string& text) {
@@ -126,7 +104,7 @@ Assignment ParseAssignment(const std::string& text) {
     }
     if (setting == nullptr) throw BadInput("unknown setting '" + name + "'");
     long long value = 0;
-    if (!ParseInteger(valueText, &value) || !Holds(setting->range, value)) {
+    if (!ParseDecimal(valueText, &value) || !RangeHolds(setting->range, value)) {
         throw BadInput("setting " + name + " cannot hold the value '" + valueText + "'");
     }
     return {setting, static_cast<uint32_t>(value)};
