@@ -4,16 +4,13 @@
 // an AVI, in the order the pictures were delivered.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tools/avi_file.h"
+#include "tools/write_queue.h"
 
 namespace vexacam::tools {
 
@@ -58,22 +55,12 @@ public:
 
 private:
     PictureWriter() = default;
-    void WriteLoop();
     std::string WriteOne(uint32_t number, const std::vector<uint8_t>& pixels);
 
     PictureFiles files_;
     PictureGeometry geometry_;
-    std::unique_ptr<AviFile> avi_;  // used only by the thread
-
-    mutable std::mutex lock_;  // guards everything below
-    std::condition_variable changed_;
-    std::deque<std::pair<uint32_t, std::vector<uint8_t>>> queue_;
-    std::vector<std::vector<uint8_t>> spare_;
-    std::string failure_;
-    bool finishing_ = false;
-    bool writing_ = false;
-    double cpuSeconds_ = 0;
-    std::thread thread_;
+    std::unique_ptr<AviFile> avi_;       // used only by the queue's thread
+    std::unique_ptr<WriteQueue> queue_;  // last: its thread stops before the rest goes
 };
 
 }  // namespace vexacam::tools

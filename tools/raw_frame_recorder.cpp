@@ -1,5 +1,6 @@
 #include "tools/raw_frame_recorder.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "tools/whole_file.h"
@@ -19,8 +20,11 @@ std::string RawFileName(uint32_t number) {
 }  // namespace
 
 RawFrameRecorder::RawFrameRecorder(camera::SimulatedCamera& camera, std::string directory)
-    : camera_(camera), directory_(std::move(directory)) {
-    thread_ = std::thread(&RawFrameRecorder::WriteLoop, this);
+    : camera_(camera),
+      directory_(std::move(directory)),
+      queue_([this](uint32_t number, const std::vector<uint8_t>& pixels) {
+          return WriteWholeFile(directory_ + "/" + RawFileName(number), pixels);
+      }) {
     camera_.ObserveFrames([this](uint64_t, const uint8_t* pixels, size_t size) { Observe(pixels, size); });
 }
 
@@ -36,20 +40,18 @@ void RawFrameRecorder::Stop() {
     recording_ = false;
 }
 
-uint32_t RawFrameRecorder::Saved() const {
-    std::lock_guard<std::mutex> hold(lock_);
-    return saved_;
-}
+uint32_t RawFrameRecorder::Saved() const { return queue_.Written(); }
 
 void RawFrameRecorder::Observe(const uint8_t* pixels, size_t size) {
     std::lock_guard<std::mutex> hold(lock_);
     if (!recording_ || finishing_) return;
-    if (queue_.size() >= kQueueLimit) {
+    if (queue_.Queued() >= kQueueLimit) {
         lost_ += 1;
         return;
     }
-    queue_.emplace_back(++taken_, std::vector<uint8_t>(pixels, pixels + size));
-    changed_.notify_all();
+    std::vector<uint8_t> frame = queue_.TakeBuffer(size);
+    std::copy(pixels, pixels + size, frame.begin());
+    queue_.Push(++taken_, std::move(frame));
 }
 
 std::string RawFrameRecorder::Finish() {
@@ -57,32 +59,11 @@ std::string RawFrameRecorder::Finish() {
     {
         std::lock_guard<std::mutex> hold(lock_);
         finishing_ = true;
-        changed_.notify_all();
     }
-    if (thread_.joinable()) thread_.join();
+    queue_.Finish();
     std::lock_guard<std::mutex> hold(lock_);
-    if (failure_.empty() && lost_ > 0) {
-        failure_ = std::to_string(lost_) + " raw frames could not be written in time";
-    }
-    return failure_;
-}
-
-void RawFrameRecorder::WriteLoop() {
-    for (;;) {
-        std::pair<uint32_t, std::vector<uint8_t>> next;
-        {
-            std::unique_lock<std::mutex> hold(lock_);
-            changed_.wait(hold, [this] { return finishing_ || !queue_.empty(); });
-            if (queue_.empty()) return;
-            next = std::move(queue_.front());
-            queue_.pop_front();
-            if (!failure_.empty()) continue;
-        }
-        const std::string problem = WriteWholeFile(directory_ + "/" + RawFileName(next.first), next.second);
-        std::lock_guard<std::mutex> hold(lock_);
-        if (problem.empty()) saved_ += 1;
-        if (failure_.empty()) failure_ = problem;
-    }
+    if (lost_ > 0) queue_.NoteFailure(std::to_string(lost_) + " raw frames could not be written in time");
+    return queue_.Failure();
 }
 
 }  // namespace vexacam::tools

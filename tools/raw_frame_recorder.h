@@ -7,16 +7,12 @@
 // there and written on the recorder's thread.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "camera/simulated_camera.h"
+#include "tools/write_queue.h"
 
 namespace vexacam::tools {
 
@@ -36,21 +32,16 @@ public:
 
 private:
     void Observe(const uint8_t* pixels, size_t size);
-    void WriteLoop();
 
     camera::SimulatedCamera& camera_;
     std::string directory_;
 
     mutable std::mutex lock_;  // guards everything below
-    std::condition_variable changed_;
     bool recording_ = false;
     bool finishing_ = false;
     uint32_t taken_ = 0;  // frames numbered so far
-    uint32_t saved_ = 0;
     uint32_t lost_ = 0;   // frames that found the queue full
-    std::deque<std::pair<uint32_t, std::vector<uint8_t>>> queue_;
-    std::string failure_;
-    std::thread thread_;
+    WriteQueue queue_;    // last: its thread stops before the rest goes
 };
 
 }  // namespace vexacam::tools
