@@ -1,53 +1,39 @@
 // vexacam process, run as a program: the bitmap it writes and how it refuses bad input.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "cli/program_runner.h"
+
 namespace {
 
+using vexacam_cli_test::Le32;
+using vexacam_cli_test::ProgramRun;
+using vexacam_cli_test::ReadBytes;
 namespace fs = std::filesystem;
 
-class ProcessCommandTest : public ::testing::Test {
+class ProcessCommandTest : public vexacam_cli_test::ProgramTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("vexacam-process-test-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string File(const std::string& name) const { return Path(name).string(); }
 
     void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) const {
         std::ofstream(Path(name), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 
-    std::vector<uint8_t> ReadFile(const std::string& name) const {
-        std::ifstream file(Path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    }
+    std::vector<uint8_t> ReadFile(const std::string& name) const { return ReadBytes(Path(name)); }
 
-    // Runs the program with Arguments; returns its exit status, stderr in *errors.
-    int Run(const std::string& arguments, std::string* errors = nullptr) const {
-        const std::string errorFile = Path("stderr.txt");
-        const std::string command = std::string(VEXACAM_PROGRAM) + " process " + arguments + " 2>" + errorFile;
-        const int status = std::system(command.c_str());
-        if (errors != nullptr) {
-            std::ifstream file(errorFile);
-            *errors = {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // `vexacam process <arguments>`: its exit status, its standard error in *errors.
+    int Process(const std::string& arguments, std::string* errors = nullptr) const {
+        const ProgramRun run = Run("process " + arguments);
+        if (errors != nullptr) *errors = run.Errors;
+        return run.Status;
     }
 
     std::vector<uint8_t> RandomFrame(size_t count) const {
@@ -56,18 +42,12 @@ protected:
         for (auto& byte : bytes) byte = static_cast<uint8_t>(generator());
         return bytes;
     }
-
-    fs::path dir_;
 };
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
-}
 
 TEST_F(ProcessCommandTest, WritesABottomUpBgrBitmapOfTheOutputBuffer) {
     // A uniform frame stays uniform through the default pipeline: every pixel (90, 90, 90).
     WriteFile("flat.raw", std::vector<uint8_t>(64 * 32, 90));
-    ASSERT_EQ(Run("--input " + Path("flat.raw") + " --size 64x32 --output " + Path("out.bmp")), 0);
+    ASSERT_EQ(Process("--input " + File("flat.raw") + " --size 64x32 --output " + File("out.bmp")), 0);
     const auto bmp = ReadFile("out.bmp");
     ASSERT_EQ(bmp.size(), 54u + 64 * 32 * 3);
     EXPECT_EQ(bmp[0], 'B');
@@ -89,8 +69,8 @@ TEST_F(ProcessCommandTest, SettingsChangeThePicture) {
         for (size_t x = 0; x < 64; ++x) frame[y * 64 + x] = (y % 2 == 0) ? (x % 2 == 0 ? 200 : 100) : (x % 2 == 0 ? 100 : 50);
     }
     WriteFile("bayer.raw", frame);
-    ASSERT_EQ(Run("--input " + Path("bayer.raw") + " --size 64x32 --set BWPreview=1 --set CrossLine=1 "
-                  "--output " + Path("grey.bmp")), 0);
+    ASSERT_EQ(Process("--input " + File("bayer.raw") + " --size 64x32 --set BWPreview=1 --set CrossLine=1 "
+                      "--output " + File("grey.bmp")), 0);
     const auto bmp = ReadFile("grey.bmp");
     const auto pixel = [&](size_t row, size_t column) { return bmp.data() + 54 + (row * 64 + column) * 3; };
     EXPECT_EQ(pixel(5, 10)[0], 124);
@@ -106,8 +86,8 @@ TEST_F(ProcessCommandTest, GainMapAndDefectFilesAreReadAsTheDriverReadsThem) {
     for (int i = 0; i < 64 * 32; ++i) gains.insert(gains.end(), {32, 0});
     WriteFile("map.dat", gains);
     WriteFile("bad.bpt", {1, 2});
-    ASSERT_EQ(Run("--input " + Path("flat.raw") + " --size 64x32 --set LightAVG=1 --gainmap " +
-                  Path("map.dat") + " --defects " + Path("bad.bpt") + " --output " + Path("out.bmp")), 0);
+    ASSERT_EQ(Process("--input " + File("flat.raw") + " --size 64x32 --set LightAVG=1 --gainmap " +
+                      File("map.dat") + " --defects " + File("bad.bpt") + " --output " + File("out.bmp")), 0);
     const auto bmp = ReadFile("out.bmp");
     EXPECT_EQ(bmp[54 + (10 * 64 + 10) * 3], 50);
 }
@@ -134,12 +114,12 @@ TEST_F(ProcessCommandTest, BadInputFailsWithOneLineAndNoOutputFile) {
     };
     for (const auto& c : cases) {
         std::string arguments = c.arguments;
-        for (const auto& [token, path] : {std::pair<std::string, std::string>{"FRAME", Path("frame.raw")},
-                                          {"MISSING", Path("missing.file")}}) {
+        for (const auto& [token, path] : {std::pair<std::string, std::string>{"FRAME", File("frame.raw")},
+                                          {"MISSING", File("missing.file")}}) {
             for (size_t at; (at = arguments.find(token)) != std::string::npos;) arguments.replace(at, token.size(), path);
         }
         std::string errors;
-        EXPECT_NE(Run(arguments + " --output " + Path("out.bmp"), &errors), 0) << c.arguments;
+        EXPECT_NE(Process(arguments + " --output " + File("out.bmp"), &errors), 0) << c.arguments;
         EXPECT_NE(errors.find(c.mentions), std::string::npos) << c.arguments << ": " << errors;
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_FALSE(fs::exists(Path("out.bmp"))) << c.arguments;
@@ -153,12 +133,12 @@ TEST_F(ProcessCommandTest, AnOutputThatCannotBeWrittenFailsAndLeavesNoPartialFil
         std::string output;
         std::string mentions;
     } cases[] = {
-        {Path("missing/out.bmp"), "cannot create"},
-        {Path("taken.bmp"), "cannot write"},
+        {File("missing/out.bmp"), "cannot create"},
+        {File("taken.bmp"), "cannot write"},
     };
     for (const auto& c : cases) {
         std::string errors;
-        EXPECT_EQ(Run("--input " + Path("frame.raw") + " --size 64x32 --output " + c.output, &errors), 1)
+        EXPECT_EQ(Process("--input " + File("frame.raw") + " --size 64x32 --output " + c.output, &errors), 1)
             << c.output;
         EXPECT_NE(errors.find(c.mentions + " " + c.output), std::string::npos) << errors;
         EXPECT_FALSE(fs::exists(c.output + ".partial")) << c.output;
@@ -168,8 +148,8 @@ TEST_F(ProcessCommandTest, AnOutputThatCannotBeWrittenFailsAndLeavesNoPartialFil
 
 TEST_F(ProcessCommandTest, GammaBeyondTheTableIsClampedNotRefused) {
     WriteFile("flat.raw", std::vector<uint8_t>(64 * 32, 64));
-    ASSERT_EQ(Run("--input " + Path("flat.raw") + " --size 64x32 --set Gamma=200 --output " + Path("a.bmp")), 0);
-    ASSERT_EQ(Run("--input " + Path("flat.raw") + " --size 64x32 --set Gamma=32 --output " + Path("b.bmp")), 0);
+    ASSERT_EQ(Process("--input " + File("flat.raw") + " --size 64x32 --set Gamma=200 --output " + File("a.bmp")), 0);
+    ASSERT_EQ(Process("--input " + File("flat.raw") + " --size 64x32 --set Gamma=32 --output " + File("b.bmp")), 0);
     EXPECT_EQ(ReadFile("a.bmp"), ReadFile("b.bmp"));
     EXPECT_NE(ReadFile("a.bmp")[54 + 10 * 64 * 3], 64) << "gamma 3.0 brightens";
 }
