@@ -1,5 +1,6 @@
 // Faults the campaign found, each pinned by the smallest test that shows it.
 #include <algorithm>
+#include <string>
 
 #include "camera/simulated_camera.h"
 #include "host/kernel/clock.h"
@@ -36,6 +37,7 @@ protected:
 };
 
 struct EndpointFaultCase {
+    const char* Name;
     const char* Why;
     camera::Endpoint Where;
     camera::FaultKind Kind;
@@ -62,10 +64,13 @@ TEST_P(ControlChannelFault, CameraStartsAfterTheFirstBlockFails) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, ControlChannelFault,
     ::testing::Values(
-        EndpointFaultCase{"stall on the run block", camera::Endpoint::Command,
+        EndpointFaultCase{"Stall", "stall on the run block", camera::Endpoint::Command,
                           camera::FaultKind::Stall},
-        EndpointFaultCase{"transfer error on the run block", camera::Endpoint::Command,
-                          camera::FaultKind::TransferError}));
+        EndpointFaultCase{"TransferError", "transfer error on the run block",
+                          camera::Endpoint::Command, camera::FaultKind::TransferError}),
+    [](const ::testing::TestParamInfo<EndpointFaultCase>& info) {
+        return std::string(info.param.Name);
+    });
 
 // Run straight from stop used to leave the stream running with the camera stopped and no
 // reader thread: no frame ever came, and an unplug went unnoticed with every read pending.
