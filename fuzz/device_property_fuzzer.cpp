@@ -4,24 +4,12 @@
 // Input: set selector (1 byte), id (4), set flag (1), input size (2), data size (2), value.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "camera/simulated_camera.h"
 #include "driver/property_sets.h"
 #include "fuzz_host.h"
 
 namespace {
 
-host::AdapterClient& Adapter() {
-    static camera::SimulatedCamera* camera = new camera::SimulatedCamera();
-    static std::unique_ptr<host::AdapterClient> adapter = [] {
-        std::unique_ptr<host::AdapterClient> created;
-        if (vexacam_fuzz::FuzzDriver().CreateAdapter(camera->PhysicalDeviceObject(), &created) !=
-            STATUS_SUCCESS) {
-            abort();
-        }
-        return created;
-    }();
-    return *adapter;
-}
+host::AdapterClient& Adapter() { return vexacam_fuzz::FuzzAdapter(); }
 
 GUID PickSet(FuzzedDataProvider& input) {
     switch (input.ConsumeIntegralInRange<int>(0, 3)) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/simulated_camera.h"
 #include "driver/adapter.h"
 #include "host/files/machine_root.h"
 #include "host/framework/client.h"
@@ -36,6 +37,19 @@ inline host::LoadedDriver& FuzzDriver() {
         return loaded.release();
     }();
     return *driver;
+}
+
+// One simulated camera and one adapter on it for the whole process, brought up at first use.
+inline host::AdapterClient& FuzzAdapter() {
+    static camera::SimulatedCamera* camera = new camera::SimulatedCamera();
+    static std::unique_ptr<host::AdapterClient> adapter = [] {
+        std::unique_ptr<host::AdapterClient> created;
+        if (FuzzDriver().CreateAdapter(camera->PhysicalDeviceObject(), &created) != STATUS_SUCCESS) {
+            abort();
+        }
+        return created;
+    }();
+    return *adapter;
 }
 
 // A copy of `size` bytes in a block of exactly that size, so that AddressSanitizer sees any

@@ -6,7 +6,6 @@
 
 #include <fstream>
 
-#include "camera/simulated_camera.h"
 #include "controls/calibration.h"
 #include "driver/formats.h"
 #include "fuzz_host.h"
@@ -16,16 +15,7 @@
 namespace {
 
 DeviceContext& Device() {
-    static camera::SimulatedCamera* camera = new camera::SimulatedCamera();
-    static std::unique_ptr<host::AdapterClient> adapter = [] {
-        std::unique_ptr<host::AdapterClient> created;
-        if (vexacam_fuzz::FuzzDriver().CreateAdapter(camera->PhysicalDeviceObject(), &created) !=
-            STATUS_SUCCESS) {
-            abort();
-        }
-        return created;
-    }();
-    return *static_cast<DeviceContext*>(adapter->DeviceExtension());
+    return *static_cast<DeviceContext*>(vexacam_fuzz::FuzzAdapter().DeviceExtension());
 }
 
 // Writes (or, for an absent file, removes) \SystemRoot\Vexa_<width>.<extension>.

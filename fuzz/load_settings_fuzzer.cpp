@@ -4,7 +4,6 @@
 // type (1), length (1), data.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "camera/simulated_camera.h"
 #include "fuzz_host.h"
 #include "platform/registry.h"
 
@@ -20,18 +19,7 @@ constexpr const char16_t* kValueNames[] = {
 constexpr ULONG kValueTypes[] = {REG_NONE,  REG_SZ,     REG_BINARY, REG_DWORD,
                                  REG_DWORD_BIG_ENDIAN, REG_MULTI_SZ, REG_QWORD};
 
-host::AdapterClient& Adapter() {
-    static camera::SimulatedCamera* camera = new camera::SimulatedCamera();
-    static std::unique_ptr<host::AdapterClient> adapter = [] {
-        std::unique_ptr<host::AdapterClient> created;
-        if (vexacam_fuzz::FuzzDriver().CreateAdapter(camera->PhysicalDeviceObject(), &created) !=
-            STATUS_SUCCESS) {
-            abort();
-        }
-        return created;
-    }();
-    return *adapter;
-}
+host::AdapterClient& Adapter() { return vexacam_fuzz::FuzzAdapter(); }
 
 HANDLE OpenSettingsKey() {
     UNICODE_STRING path;

@@ -4,24 +4,12 @@
 // bytes changed.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "camera/simulated_camera.h"
 #include "driver/formats.h"
 #include "fuzz_host.h"
 
 namespace {
 
-host::AdapterClient& Adapter() {
-    static camera::SimulatedCamera* camera = new camera::SimulatedCamera();
-    static std::unique_ptr<host::AdapterClient> adapter = [] {
-        std::unique_ptr<host::AdapterClient> created;
-        if (vexacam_fuzz::FuzzDriver().CreateAdapter(camera->PhysicalDeviceObject(), &created) !=
-            STATUS_SUCCESS) {
-            abort();
-        }
-        return created;
-    }();
-    return *adapter;
-}
+host::AdapterClient& Adapter() { return vexacam_fuzz::FuzzAdapter(); }
 
 // The framework passes a format on only when it holds at least its header and FormatSize
 // bytes; a larger FormatSize than the client's buffer is cut to it here.
