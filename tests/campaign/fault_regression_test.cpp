@@ -5,24 +5,12 @@
 #include "camera/simulated_camera.h"
 #include "host/kernel/clock.h"
 #include "stream/live_stream_fixture.h"
+#include "stream/vga_rate_camera.h"
 
 namespace vexacam_test {
 namespace {
 
-class Camera : public camera::SimulatedCamera {
-public:
-    Camera() : SimulatedCamera(Options()) {}
-    PDEVICE_OBJECT Pdo() const { return PhysicalDeviceObject(); }
-
-private:
-    static camera::CameraOptions Options() {
-        camera::CameraOptions options;
-        options.FramesPerSecond = 62.5;
-        return options;
-    }
-};
-
-class CampaignFinding : public LiveStreamTest<Camera> {
+class CampaignFinding : public LiveStreamTest<VgaRateCamera> {
 protected:
     size_t DeliveredIn(int periods) {
         for (int i = 0; i < periods; ++i) {

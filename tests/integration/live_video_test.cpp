@@ -7,23 +7,10 @@
 #include "camera/simulated_camera.h"
 #include "host/kernel/clock.h"
 #include "stream/live_stream_fixture.h"
+#include "stream/vga_rate_camera.h"
 
 namespace vexacam_test {
 namespace {
-
-// The simulated camera at 62.5 frames per second, the 640 x 480 format's rate.
-class VgaRateCamera : public camera::SimulatedCamera {
-public:
-    VgaRateCamera() : SimulatedCamera(Options()) {}
-    PDEVICE_OBJECT Pdo() const { return PhysicalDeviceObject(); }
-
-private:
-    static camera::CameraOptions Options() {
-        camera::CameraOptions options;
-        options.FramesPerSecond = 62.5;
-        return options;
-    }
-};
 
 constexpr LONGLONG kVgaInterval = 160000;
 constexpr int kReadsKeptQueued = 4;
