@@ -5,6 +5,7 @@
 #include "bench_support.h"
 #include "driver/device_context.h"
 #include "imaging/process_frame.h"
+#include "usb/camera_defaults.h"
 #include "imaging/tone_table.h"
 #include "usb/pipeline_tables.h"
 
@@ -21,17 +22,11 @@ struct BenchDevice {
     BenchDevice(ULONG width, ULONG height) {
         device = static_cast<DeviceContext*>(std::calloc(1, sizeof(DeviceContext)));
         AllocatePipelineTables(device);
-        device->Command.Exposal = 100;
+        WriteCameraDefaults(device);
         device->Command.FrameWidth = width;
         device->Command.FrameHeight = height;
         device->BitCount = 24;
         device->ImageSize = width * height * 3;
-        device->VideoModel = 1;
-        device->LightModel = 2;
-        device->Contrast = 16;
-        device->CrossMid = 1;
-        device->CaptureCountdown = 9;
-        device->Saturntion = 8;
     }
     ~BenchDevice() {
         FreePipelineTables(device);

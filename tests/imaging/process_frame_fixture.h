@@ -13,6 +13,7 @@
 
 #include "driver/device_context.h"
 #include "imaging/process_frame.h"
+#include "usb/camera_defaults.h"
 #include "usb/pipeline_tables.h"
 
 namespace vexacam::test {
@@ -56,13 +57,7 @@ protected:
     void SetUp() override {
         device_ = static_cast<DeviceContext*>(std::calloc(1, sizeof(DeviceContext)));
         ASSERT_EQ(AllocatePipelineTables(device_), STATUS_SUCCESS);
-        device_->Command.Exposal = 100;
-        device_->VideoModel = 1;
-        device_->LightModel = 2;
-        device_->Contrast = 16;
-        device_->CrossMid = 1;
-        device_->CaptureCountdown = 9;
-        device_->Saturntion = 8;
+        WriteCameraDefaults(device_);
         UseFormat(64, 32, 24);
         ExposureFrameDivider = 1;
         CurrentRecorder() = &recorded_;
