@@ -39,10 +39,10 @@ struct Sse2Ops {
     static Vector MulHigh(Vector A, Vector B) { return _mm_mulhi_epi16(A, B); }
     static Vector ShiftRightArith(Vector A, int Bits) { return _mm_srai_epi16(A, Bits); }
     static Vector ShiftRightLogical(Vector A, int Bits) { return _mm_srli_epi16(A, Bits); }
-    // Mask lanes are all ones or all zeros: Mask ? A : B.
     static Vector ClampToByte(Vector A) {
         return _mm_unpacklo_epi8(_mm_packus_epi16(A, A), _mm_setzero_si128());
     }
+    // Mask lanes are all ones or all zeros: Mask ? A : B.
     static Vector Select(Vector Mask, Vector A, Vector B) {
         return _mm_or_si128(_mm_and_si128(Mask, A), _mm_andnot_si128(Mask, B));
     }
