@@ -117,19 +117,28 @@ void Sensor::LocateDefects() {
     }
 }
 
-void Sensor::RenderFrame(uint64_t frameNumber, uint8_t* out) {
-    if (windowStale_) {
-        RenderIrradiance();
-        LocateDefects();
-    }
+void Sensor::PrepareWindow() {
+    if (!windowStale_) return;
+    RenderIrradiance();
+    LocateDefects();
+    windowStale_ = false;
+    exposureStale_ = true;  // the base frame follows the new irradiance
+}
+
+void Sensor::Prepare() {
+    PrepareWindow();
     if (exposureStale_) {
         levelOf_.resize(65536);
         for (uint32_t i = 0; i < levelOf_.size(); ++i) {
             levelOf_[i] = ExposedLevel(i / kFixedOne, exposal_, gain_);
         }
+        RenderBase();
+        exposureStale_ = false;
     }
-    if (windowStale_ || exposureStale_) RenderBase();
-    windowStale_ = exposureStale_ = false;
+}
+
+void Sensor::RenderFrame(uint64_t frameNumber, uint8_t* out) {
+    Prepare();
     AddNoise(frameNumber, out);
     if (scene_ == SceneKind::Chart) DrawBall(frameNumber, out);
     for (const auto& [offset, level] : defectPixels_) out[offset] = level;

@@ -46,6 +46,8 @@ public:
     void Configure(const ReadoutGeometry& geometry, uint32_t exposal, uint8_t gain);
     const ReadoutGeometry& Geometry() const { return geometry_; }
     uint32_t FrameBytes() const { return geometry_.Width * geometry_.Height; }
+    // Renders what the last Configure changed, so the next frame costs only its noise.
+    void Prepare();
     // Writes frame `frameNumber` (FrameBytes bytes, row 0 first).
     void RenderFrame(uint64_t frameNumber, uint8_t* out);
 
@@ -56,6 +58,7 @@ public:
     const std::vector<Defect>& Defects() const { return defects_; }
 
 private:
+    void PrepareWindow();  // the slow part: irradiance and defect positions of a new window
     void RenderIrradiance();
     void RenderBase();
     void LocateDefects();

@@ -164,6 +164,9 @@ void SimulatedCamera::StartFrames() {
     generation_++;
     startTime_ = host::Now();
     counters_.Running = true;
+    // Whatever the settings left to render is done now, while the host is still starting its
+    // reader, rather than at the first read-out, which would then come late.
+    sensor_.Prepare();
     ScheduleFrame(generation_, 1);
 }
 
