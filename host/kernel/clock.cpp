@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "host/kernel/dispatcher.h"
+#include "host/kernel/thread_precedence.h"
 #include "host/verifier/verifier.h"
 
 namespace host {
@@ -34,6 +35,7 @@ std::condition_variable& ClockThreadWake() {
 // Fires deadlines as real time reaches them; sleeps while the manual clock is in use, since
 // then only AdvanceClock moves time.
 void ClockThreadMain() {
+    detail::TakePrecedenceOf(detail::ExecutionContext::TimerExpiry);
     detail::Guard guard(detail::DispatcherLock());
     for (;;) {
         LONGLONG next = detail::NextDeadline();

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "host/kernel/dispatcher.h"
+#include "host/kernel/thread_precedence.h"
 #include "host/verifier/verifier.h"
 
 namespace host::detail {
@@ -63,6 +64,7 @@ void RunOneDpc(Guard& guard) {
 }
 
 void DpcThreadMain() {
+    TakePrecedenceOf(ExecutionContext::Dpc);
     CurrentHostThread().counted = true;  // while a DPC runs; the queue entry holds the unit
     Guard guard(DispatcherLock());
     for (;;) {

@@ -7,6 +7,7 @@
 
 #include "host/kernel/clock.h"
 #include "host/kernel/dispatcher.h"
+#include "host/kernel/thread_precedence.h"
 #include "host/verifier/verifier.h"
 
 namespace host::detail {
@@ -64,6 +65,7 @@ void RunOneCallback(Guard& guard) {
 }
 
 void CallbackThreadMain() {
+    TakePrecedenceOf(ExecutionContext::Device);
     CurrentHostThread().counted = true;  // while a callback runs; the ready entry holds the unit
     Guard guard(DispatcherLock());
     Callbacks().thread = std::this_thread::get_id();

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "host/kernel/dispatcher.h"
+#include "host/kernel/thread_precedence.h"
 #include "host/verifier/verifier.h"
 
 namespace {
@@ -66,6 +67,7 @@ void RunOneItem(WorkQueue& queue, Guard& guard) {
 }
 
 void WorkerThreadMain(WorkQueue* queue) {
+    TakePrecedenceOf(ExecutionContext::SystemWorker);
     CurrentHostThread().counted = true;  // while an item runs; the queue entry holds the unit
     Guard guard(DispatcherLock());
     for (;;) {
