@@ -5,6 +5,8 @@
 // a length class (1), a status (1) and, for the free length class, a length (3).
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <map>
+
 #include "driver/formats.h"
 #include "fuzz_host.h"
 #include "tests/stream/scripted_camera.h"
@@ -55,6 +57,15 @@ ULONG TransferLength(FuzzedDataProvider& input, ULONG frameBytes) {
     }
 }
 
+// The reads' buffers of each format, kept for the whole run: allocating and zeroing megabytes
+// for every input cost more than the framing under test.
+std::vector<std::vector<UCHAR>>& BuffersFor(ULONG frameBytes) {
+    static std::map<ULONG, std::vector<std::vector<UCHAR>>> buffers;
+    std::vector<std::vector<UCHAR>>& kept = buffers[frameBytes];
+    if (kept.empty()) kept.assign(kReads, std::vector<UCHAR>(frameBytes * 3));
+    return kept;
+}
+
 KS_DATAFORMAT_VIDEOINFOHEADER Format(ULONG index) {
     const auto* range = reinterpret_cast<const KS_DATARANGE_VIDEO*>(CaptureFormats[index]);
     KS_DATAFORMAT_VIDEOINFOHEADER format{};
@@ -79,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     stream->SetState(KSSTATE_PAUSE);
     host::RunUntilIdle();
     stream->SetState(KSSTATE_RUN);
-    std::vector<std::vector<UCHAR>> buffers(kReads, std::vector<UCHAR>(frameBytes * 3));
+    std::vector<std::vector<UCHAR>>& buffers = BuffersFor(frameBytes);
     for (std::vector<UCHAR>& buffer : buffers) {
         stream->QueueRead(buffer.data(), static_cast<ULONG>(buffer.size()), 0);
     }

@@ -9,12 +9,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "camera/simulated_camera.h"
 #include "driver/adapter.h"
+#include "driver/formats.h"
 #include "host/files/machine_root.h"
 #include "host/framework/client.h"
 #include "host/kernel/clock.h"
@@ -22,6 +24,19 @@
 #include "host/kernel/pool.h"
 
 namespace vexacam_fuzz {
+
+// A two-byte gain map for every width: with none, each stream open fills a million entries
+// with unity, which costs more than everything else of an input and is the calibration
+// program's business. That program writes its own files for each input.
+inline void PlaceShortGainMaps() {
+    host::MakeDirectories(host::SystemRootPath());
+    for (ULONG format = 0; format < kCaptureFormatCount; ++format) {
+        const auto* range = reinterpret_cast<const KS_DATARANGE_VIDEO*>(CaptureFormats[format]);
+        const std::string path = host::SystemRootPath() + "/Vexa_" +
+                                 std::to_string(range->VideoInfoHeader.bmiHeader.biWidth) + ".dat";
+        std::ofstream(path, std::ios::binary | std::ios::trunc).write("\x00\x10", 2);
+    }
+}
 
 // The host, once per process. The driver is never unloaded: adapters kept for the whole run
 // would otherwise show up as leaks at exit.
@@ -32,6 +47,7 @@ inline host::LoadedDriver& FuzzDriver() {
         char pattern[] = "/dev/shm/vexacam-fuzz-XXXXXX";
         const char* root = mkdtemp(pattern);
         host::SetMachineRoot(root != nullptr ? root : "/tmp");
+        PlaceShortGainMaps();
         std::unique_ptr<host::LoadedDriver> loaded;
         if (host::LoadedDriver::Load(DriverEntry, &loaded) != STATUS_SUCCESS) abort();
         return loaded.release();

@@ -32,13 +32,26 @@ void PlaceFile(ULONG width, const char* extension, const std::vector<uint8_t>* b
               static_cast<std::streamsize>(bytes->size()));
 }
 
+// One frame buffer per format for the whole run, each exactly the frame's size: allocating
+// and releasing megabytes for every input cost more than the stages under test.
+vexacam_fuzz::ExactBuffer& FrameOfFormat(ULONG format) {
+    static std::unique_ptr<vexacam_fuzz::ExactBuffer> frames[kCaptureFormatCount];
+    if (!frames[format]) {
+        const auto* range = reinterpret_cast<const KS_DATARANGE_VIDEO*>(CaptureFormats[format]);
+        frames[format] = std::make_unique<vexacam_fuzz::ExactBuffer>(
+            static_cast<size_t>(range->VideoInfoHeader.bmiHeader.biWidth) *
+            static_cast<size_t>(range->VideoInfoHeader.bmiHeader.biHeight));
+    }
+    return *frames[format];
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DeviceContext& device = Device();
     FuzzedDataProvider input(data, size);
-    const auto* range = reinterpret_cast<const KS_DATARANGE_VIDEO*>(
-        CaptureFormats[input.ConsumeIntegralInRange<ULONG>(0, kCaptureFormatCount - 1)]);
+    const ULONG format = input.ConsumeIntegralInRange<ULONG>(0, kCaptureFormatCount - 1);
+    const auto* range = reinterpret_cast<const KS_DATARANGE_VIDEO*>(CaptureFormats[format]);
     const ULONG width = static_cast<ULONG>(range->VideoInfoHeader.bmiHeader.biWidth);
     const ULONG height = static_cast<ULONG>(range->VideoInfoHeader.bmiHeader.biHeight);
     device.H_Off = input.ConsumeIntegral<ULONG>();
@@ -57,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LoadCalibration(&device, width, height);
     if (device.DefectCount > kDefectTableEntries) abort();
 
-    vexacam_fuzz::ExactBuffer frame(static_cast<size_t>(width) * height);
+    vexacam_fuzz::ExactBuffer& frame = FrameOfFormat(format);
     std::memset(frame.Data(), 0x80, frame.Size());
     CorrectDefects(frame.Data(), device.DefectTable, device.DefectCount, width, height,
                    device.H_Off, device.V_Off);
