@@ -21,7 +21,7 @@ size_t WordsFor(size_t bytes) { return (bytes + sizeof(uint64_t) - 1) / sizeof(u
 
 FrameworkStream::FrameworkStream(FrameworkAdapter* adapter, ULONG streamNumber,
                                  ULONG extensionSize)
-    : adapter_(adapter), extension_(WordsFor(extensionSize) + 1, 0) {
+    : adapter_(adapter), extension_((WordsFor(extensionSize) + 1) * sizeof(uint64_t)) {
     object_.SizeOfThisPacket = sizeof(object_);
     object_.StreamNumber = streamNumber;
     object_.HwStreamExtension = extension_.data();
@@ -34,7 +34,7 @@ FrameworkAdapter::FrameworkAdapter(PDRIVER_OBJECT driver,
     : driver_(driver),
       registration_(registration),
       physicalDevice_(physicalDevice),
-      extension_(WordsFor(registration.DeviceExtensionSize), 0) {
+      extension_(registration.DeviceExtensionSize) {
     classDevice_.DriverObject = driver;
     classDevice_.DeviceExtension = extension_.data();
     classDevice_.StackSize =

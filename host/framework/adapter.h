@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "host/framework/zeroed_block.h"
 #include "host/framework/request.h"
 #include "host/kernel/clock.h"
 #include "platform/strmini.h"
@@ -39,7 +40,7 @@ private:
     friend class FrameworkAdapter;
     FrameworkAdapter* adapter_;
     HW_STREAM_OBJECT object_{};
-    std::vector<uint64_t> extension_;
+    ZeroedBlock extension_;
     bool open_ = false;                   // guarded by the adapter's lock
     std::deque<Request*> completedReads_;  // guarded by the adapter's lock
 };
@@ -103,7 +104,7 @@ private:
     PDEVICE_OBJECT physicalDevice_;
     DEVICE_OBJECT classDevice_{};
     PORT_CONFIGURATION_INFORMATION config_{};
-    std::vector<uint64_t> extension_;  // zeroed, 8-byte aligned device extension
+    ZeroedBlock extension_;  // the device extension
     std::vector<uint64_t> descriptor_;  // the stream descriptor, StreamDescriptorSize bytes
     bool started_ = false;
     bool stopped_ = false;

@@ -1,0 +1,28 @@
+// Internal to host/framework: a zeroed block for device and stream extensions. calloc hands
+// large blocks over as fresh zero pages, so an extension of megabytes costs only the pages the
+// driver touches; a vector would write every byte of it first.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+namespace host::framework {
+
+class ZeroedBlock {
+public:
+    // At least `bytes` bytes, aligned for any scalar type (calloc's guarantee).
+    explicit ZeroedBlock(size_t bytes) : data_(std::calloc(bytes != 0 ? bytes : 1, 1)) {
+        if (data_ == nullptr) throw std::bad_alloc();
+    }
+    ~ZeroedBlock() { std::free(data_); }
+    ZeroedBlock(const ZeroedBlock&) = delete;
+    ZeroedBlock& operator=(const ZeroedBlock&) = delete;
+
+    void* data() const { return data_; }
+
+private:
+    void* data_;
+};
+
+}  // namespace host::framework
