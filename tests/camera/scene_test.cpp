@@ -119,4 +119,36 @@ TEST(SceneTest, DoubledReadoutKeepsTheColourPattern) {
     }
 }
 
+// Rendering ahead (when a run starts) and rendering at read-out must give the same frame,
+// whatever changed in between: a stale window or exposure left over would show here.
+TEST(SceneTest, AFramePreparedAheadEqualsOneRenderedAtReadOut) {
+    struct Settings {
+        uint32_t Width, Height, WindowX, WindowY, Exposal;
+    };
+    struct Case {
+        const char* Name;
+        Settings Before, After;  // Prepare runs between the two
+    };
+    const Case cases[] = {
+        {"nothing changes", {640, 480, 704, 528, 300}, {640, 480, 704, 528, 300}},
+        {"exposure changes", {640, 480, 704, 528, 300}, {640, 480, 704, 528, 900}},
+        {"window changes", {640, 480, 704, 528, 300}, {800, 600, 624, 468, 300}},
+        {"both change", {640, 480, 704, 528, 300}, {800, 600, 0, 0, 900}},
+    };
+    for (const Case& c : cases) {
+        auto configure = [](Sensor& sensor, const Settings& s) {
+            sensor.Configure(MakeGeometry(s.Width, s.Height, s.WindowX, s.WindowY, 0), s.Exposal,
+                             25);
+        };
+        Sensor ahead(3, 1.5);
+        configure(ahead, c.Before);
+        ahead.Prepare();
+        configure(ahead, c.After);
+        ahead.Prepare();
+        Sensor atReadOut(3, 1.5);
+        configure(atReadOut, c.After);
+        EXPECT_EQ(Render(ahead, 5), Render(atReadOut, 5)) << c.Name;
+    }
+}
+
 }  // namespace
