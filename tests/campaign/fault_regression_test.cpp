@@ -56,8 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
                           camera::FaultKind::Stall},
         EndpointFaultCase{"TransferError", "transfer error on the run block",
                           camera::Endpoint::Command, camera::FaultKind::TransferError}),
-    [](const ::testing::TestParamInfo<EndpointFaultCase>& info) {
-        return std::string(info.param.Name);
+    [](const ::testing::TestParamInfo<EndpointFaultCase>& param) {
+        return std::string(param.param.Name);
     });
 
 // Run straight from stop used to leave the stream running with the camera stopped and no

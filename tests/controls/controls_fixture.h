@@ -53,10 +53,14 @@ protected:
     }
 
     void ShutDown() {
-        if (stream_ != nullptr) EXPECT_EQ(stream_->Close(), STATUS_SUCCESS);
+        if (stream_ != nullptr) {
+            EXPECT_EQ(stream_->Close(), STATUS_SUCCESS);
+        }
         host::RunUntilIdle();
         stream_.reset();
-        if (adapter_ != nullptr) EXPECT_EQ(adapter_->Uninitialize(), STATUS_SUCCESS);
+        if (adapter_ != nullptr) {
+            EXPECT_EQ(adapter_->Uninitialize(), STATUS_SUCCESS);
+        }
         adapter_.reset();
         driver_.reset();
         camera_.reset();
