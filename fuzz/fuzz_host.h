@@ -18,6 +18,7 @@
 #include "driver/adapter.h"
 #include "driver/formats.h"
 #include "host/files/machine_root.h"
+#include "host/framework/extension_reuse.h"
 #include "host/framework/client.h"
 #include "host/kernel/clock.h"
 #include "host/kernel/host_reset.h"
@@ -44,6 +45,7 @@ inline host::LoadedDriver& FuzzDriver() {
     static host::LoadedDriver* driver = [] {
         host::ResetHost();
         host::UseManualClock();
+        host::framework::ReuseExtensionMemory(true);
         char pattern[] = "/dev/shm/vexacam-fuzz-XXXXXX";
         const char* root = mkdtemp(pattern);
         host::SetMachineRoot(root != nullptr ? root : "/tmp");

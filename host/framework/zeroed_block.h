@@ -4,24 +4,21 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
-#include <new>
 
 namespace host::framework {
 
 class ZeroedBlock {
 public:
     // At least `bytes` bytes, aligned for any scalar type (calloc's guarantee).
-    explicit ZeroedBlock(size_t bytes) : data_(std::calloc(bytes != 0 ? bytes : 1, 1)) {
-        if (data_ == nullptr) throw std::bad_alloc();
-    }
-    ~ZeroedBlock() { std::free(data_); }
+    explicit ZeroedBlock(size_t bytes);
+    ~ZeroedBlock();
     ZeroedBlock(const ZeroedBlock&) = delete;
     ZeroedBlock& operator=(const ZeroedBlock&) = delete;
 
     void* data() const { return data_; }
 
 private:
+    size_t bytes_;
     void* data_;
 };
 
