@@ -11,8 +11,8 @@
 #include <mutex>
 #include <vector>
 
-#include "host/framework/zeroed_block.h"
 #include "host/framework/request.h"
+#include "host/framework/zeroed_block.h"
 #include "host/kernel/clock.h"
 #include "platform/strmini.h"
 

@@ -1,6 +1,7 @@
 // Internal to host/framework: a zeroed block for device and stream extensions. calloc hands
 // large blocks over as fresh zero pages, so an extension of megabytes costs only the pages the
-// driver touches; a vector would write every byte of it first.
+// driver touches; a vector would write every byte of it first. Fuzzing programs may have
+// released blocks reused instead (extension_reuse.h).
 #pragma once
 
 #include <cstddef>
