@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <thread>
 
 namespace camera {
 namespace {
@@ -12,6 +13,9 @@ constexpr uint32_t kNoiseLength = 1u << 18;  // power of two: the offset wraps w
 constexpr float kFixedOne = 4096.0f;
 constexpr uint8_t kBlackLevel = 2;
 constexpr int kDefectsOfEachKind = 12;
+constexpr size_t kSensorPixels = size_t{kSensorColumns} * kSensorRows;
+// Windows at least this large render their irradiance on two threads.
+constexpr size_t kSplitRenderPixels = 512 * 1024;
 
 BayerChannel ChannelAt(uint32_t x, uint32_t y) {
     if ((y & 1) == 0) return (x & 1) == 0 ? kRed : kGreen;
@@ -45,7 +49,9 @@ uint8_t ExposedLevel(float irradiance, uint32_t exposal, uint8_t gain) {
 }
 
 Sensor::Sensor(uint32_t seed, double noiseSigma, SceneKind scene)
-    : scene_(scene), noise_(kNoiseLength) {
+    : scene_(scene), irradiance_(kSensorPixels), base_(kSensorPixels), noise_(kNoiseLength) {
+    // The window buffers start at the whole sensor's size and never shrink: the first render
+    // of a window, at a run's start, then writes to memory the system has already handed over.
     // Near-Gaussian read noise from the sum of four uniform bytes (variance 4 x 5461.25),
     // cheap enough to build a long table whenever a camera is plugged in.
     uint64_t state = Mix(seed);
@@ -74,10 +80,23 @@ void Sensor::Configure(const ReadoutGeometry& geometry, uint32_t exposal, uint8_
     configured_ = true;
 }
 
+// A new window renders while the run command waits and the first read-out draws near: the
+// lower half of a large window goes to a second thread.
 void Sensor::RenderIrradiance() {
     irradiance_.resize(FrameBytes());
-    uint16_t* out = irradiance_.data();
-    for (uint32_t y = 0; y < geometry_.Height; ++y) {
+    if (FrameBytes() < kSplitRenderPixels) {
+        RenderIrradianceRows(0, geometry_.Height);
+        return;
+    }
+    const uint32_t middle = geometry_.Height / 2;
+    std::thread lower([this, middle] { RenderIrradianceRows(middle, geometry_.Height); });
+    RenderIrradianceRows(0, middle);
+    lower.join();
+}
+
+void Sensor::RenderIrradianceRows(uint32_t first, uint32_t last) {
+    uint16_t* out = irradiance_.data() + size_t{first} * geometry_.Width;
+    for (uint32_t y = first; y < last; ++y) {
         uint32_t row = SensorRow(geometry_, y);
         for (uint32_t x = 0; x < geometry_.Width; ++x, ++out) {
             uint32_t column = SensorColumn(geometry_, x);

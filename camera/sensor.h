@@ -60,6 +60,7 @@ public:
 private:
     void PrepareWindow();  // the slow part: irradiance and defect positions of a new window
     void RenderIrradiance();
+    void RenderIrradianceRows(uint32_t first, uint32_t last);
     void RenderBase();
     void LocateDefects();
     void AddNoise(uint64_t frameNumber, uint8_t* out) const;

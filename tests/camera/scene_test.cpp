@@ -1,6 +1,7 @@
 // The picture the sensor delivers: it must give every pipeline feature something real to do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "camera/sensor.h"
@@ -148,6 +149,28 @@ TEST(SceneTest, AFramePreparedAheadEqualsOneRenderedAtReadOut) {
         Sensor atReadOut(3, 1.5);
         configure(atReadOut, c.After);
         EXPECT_EQ(Render(ahead, 5), Render(atReadOut, 5)) << c.Name;
+    }
+}
+
+// A large window renders in two halves on two threads; each half, the rows at the seam
+// included, must come out as a small window over the same sensor pixels renders it.
+TEST(SceneTest, ALargeWindowRendersAsSmallWindowsOverTheSameSensorPixels) {
+    constexpr uint32_t kSmall = 64;
+    Sensor whole(5, 0.0);
+    whole.Configure(MakeGeometry(2048, 1536, 0, 0, 0), 400, 25);
+    const std::vector<uint8_t> large = Render(whole, 9);
+    const uint32_t tops[] = {0, 736, 768 - kSmall, 768, 1536 - kSmall};
+    for (uint32_t top : tops) {
+        for (uint32_t left : {0u, 1024u, 2048u - kSmall}) {
+            Sensor part(5, 0.0);
+            part.Configure(MakeGeometry(kSmall, kSmall, left, top, 0), 400, 25);
+            const std::vector<uint8_t> small = Render(part, 9);
+            for (uint32_t y = 0; y < kSmall; ++y) {
+                const uint8_t* row = &large[(top + y) * 2048 + left];
+                ASSERT_TRUE(std::equal(row, row + kSmall, &small[y * kSmall]))
+                    << "window at " << left << "," << top << " row " << y;
+            }
+        }
     }
 }
 
