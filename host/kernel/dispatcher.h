@@ -19,7 +19,9 @@ constexpr LONGLONG kNoDeadline = INT64_MAX;
 std::mutex& DispatcherLock();
 
 // Notified (under the lock) whenever queues drain, the busy count drops to zero or deadlines
-// change; service threads and barriers wait on it with a predicate.
+// change; barriers and flushes wait on it with a predicate. The service threads (DPC,
+// callback, work queues) each wait on a variable of their own, notified when their queue gets
+// an entry, so that one queued item wakes one thread rather than all of them.
 std::condition_variable& DispatcherChanged();
 
 // Per-thread accounting. `counted` is true while the thread contributes one unit to the busy

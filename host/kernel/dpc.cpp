@@ -21,6 +21,7 @@ struct DpcQueue {
     uint64_t next_sequence = 1;
     uint64_t running_sequence = 0;  // 0: none running
     bool thread_started = false;
+    std::condition_variable queued;  // the DPC thread's own wake-up: only queuing concerns it
 };
 
 DpcQueue& Dpcs() {
@@ -68,7 +69,7 @@ void DpcThreadMain() {
     CurrentHostThread().counted = true;  // while a DPC runs; the queue entry holds the unit
     Guard guard(DispatcherLock());
     for (;;) {
-        DispatcherChanged().wait(guard, [] { return !Dpcs().queue.empty(); });
+        Dpcs().queued.wait(guard, [] { return !Dpcs().queue.empty(); });
         RunOneDpc(guard);
     }
 }
@@ -87,6 +88,7 @@ bool QueueDpcLocked(PKDPC dpc, PVOID argument1, PVOID argument2) {
         dpcs.thread_started = true;
         std::thread(DpcThreadMain).detach();
     }
+    dpcs.queued.notify_one();
     DispatcherChanged().notify_all();
     return true;
 }

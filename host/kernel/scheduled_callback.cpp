@@ -30,6 +30,7 @@ struct CallbackQueues {
     bool running_cancelled = false;
     bool thread_started = false;
     std::thread::id thread;
+    std::condition_variable readied;  // the callback thread's own wake-up
 };
 
 CallbackQueues& Callbacks() {
@@ -70,7 +71,7 @@ void CallbackThreadMain() {
     Guard guard(DispatcherLock());
     Callbacks().thread = std::this_thread::get_id();
     for (;;) {
-        DispatcherChanged().wait(guard, [] { return !Callbacks().ready.empty(); });
+        Callbacks().readied.wait(guard, [] { return !Callbacks().ready.empty(); });
         RunOneCallback(guard);
     }
 }
@@ -102,7 +103,10 @@ void ExpireCallbacks(LONGLONG now) {
         queues.pending.erase(queues.pending.begin());
         AddBusy();
     }
-    if (!queues.ready.empty()) DispatcherChanged().notify_all();
+    if (!queues.ready.empty()) {
+        queues.readied.notify_one();
+        DispatcherChanged().notify_all();
+    }
 }
 
 size_t ReadyCallbackCount() { return Callbacks().ready.size(); }

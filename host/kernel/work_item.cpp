@@ -32,6 +32,7 @@ struct WorkQueue {
     std::deque<PIO_WORKITEM> items;
     bool running = false;
     bool thread_started = false;
+    std::condition_variable queued;  // the queue's worker thread's own wake-up
 };
 
 WorkQueue* Queues() {
@@ -71,7 +72,7 @@ void WorkerThreadMain(WorkQueue* queue) {
     CurrentHostThread().counted = true;  // while an item runs; the queue entry holds the unit
     Guard guard(DispatcherLock());
     for (;;) {
-        DispatcherChanged().wait(guard, [queue] { return !queue->items.empty(); });
+        queue->queued.wait(guard, [queue] { return !queue->items.empty(); });
         RunOneItem(*queue, guard);
     }
 }
@@ -134,6 +135,7 @@ void IoQueueWorkItem(PIO_WORKITEM IoWorkItem, PIO_WORKITEM_ROUTINE WorkerRoutine
         queue.thread_started = true;
         std::thread(WorkerThreadMain, &queue).detach();
     }
+    queue.queued.notify_one();
     DispatcherChanged().notify_all();
 }
 
