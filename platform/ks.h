@@ -106,16 +106,14 @@ typedef struct {
     const VOID* Members;
 } KSPROPERTY_MEMBERSLIST, *PKSPROPERTY_MEMBERSLIST;
 
-typedef struct {
-    union {
-        struct {
-            LONG SignedMinimum;
-            LONG SignedMaximum;
-        };
-        struct {
-            ULONG UnsignedMinimum;
-            ULONG UnsignedMaximum;
-        };
+typedef union {
+    struct {
+        LONG SignedMinimum;
+        LONG SignedMaximum;
+    };
+    struct {
+        ULONG UnsignedMinimum;
+        ULONG UnsignedMaximum;
     };
 } KSPROPERTY_BOUNDS_LONG, *PKSPROPERTY_BOUNDS_LONG;
 static_assert(sizeof(KSPROPERTY_BOUNDS_LONG) == 8);

@@ -22,7 +22,9 @@ constexpr long kMoviSizeAt = kMoviListOffset + 4;
 
 class Bytes {
 public:
-    void Fourcc(const char* code) { bytes_.insert(bytes_.end(), code, code + 4); }
+    void Fourcc(const char* code) {
+        for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>(code[i]));
+    }
     void U32(uint32_t value) {
         for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>(value >> (8 * i)));
     }

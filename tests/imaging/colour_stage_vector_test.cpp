@@ -115,7 +115,8 @@ TEST(ColourStageVectors, SaturationMatchesScalar) {
     std::mt19937 random(14);
     for (FrameSize size : SizesUnderTest()) {
         const auto picture = colour::RandomBytes(size_t{size.Width} * size.Height * 3, random);
-        const ULONG settings[] = {NeutralSaturation, 0, 16, 255, 0xFFFFFFF0u, random() % 24};
+        const ULONG settings[] = {NeutralSaturation, 0, 16, 255, 0xFFFFFFF0u,
+                                 static_cast<ULONG>(random() % 24)};
         for (ULONG saturation : settings) {
             ExpectLevelsAgree(picture, [&](std::vector<UCHAR>& p) {
                 AdjustSaturation(p.data(), size.Width, size.Height, saturation);
