@@ -13,13 +13,25 @@ ULONG GainMapEntriesFor(ULONG Width, ULONG Height) {
     return Pixels < kGainMapEntries ? static_cast<ULONG>(Pixels) : kGainMapEntries;
 }
 
+// Unity in the first entry, then the filled part copied onto the next, doubling each time:
+// about twenty block copies for three million entries instead of one store apiece, which the
+// checked builds instrument store by store.
+VOID FillUnityGains(SHORT* Gains, ULONG Entries) {
+    if (Entries == 0) return;
+    Gains[0] = kUnityGain;
+    for (ULONG Filled = 1; Filled < Entries; Filled *= 2) {
+        const ULONG Count = Entries - Filled < Filled ? Entries - Filled : Filled;
+        RtlCopyMemory(Gains + Filled, Gains, Count * sizeof(SHORT));
+    }
+}
+
 // A short file fills only the leading entries and a failed read changes nothing: the rest
 // keep their previous gains.
 VOID LoadGainMap(DeviceContext* Device, ULONG Width, ULONG Height) {
     const ULONG Entries = GainMapEntriesFor(Width, Height);
     HANDLE File;
     if (!OpenCalibrationForReading(GainMapFileName(Width, FALSE), &File)) {
-        for (ULONG Index = 0; Index < Entries; ++Index) Device->GainMap[Index] = kUnityGain;
+        FillUnityGains(Device->GainMap, Entries);
         return;
     }
     ULONG BytesRead;

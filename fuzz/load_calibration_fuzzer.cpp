@@ -4,7 +4,10 @@
 // Input: format (1 byte), H_Off and V_Off (4 each), gain-map length (4), gain map, defect table.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "controls/calibration.h"
 #include "driver/formats.h"
@@ -18,7 +21,9 @@ DeviceContext& Device() {
     return *static_cast<DeviceContext*>(vexacam_fuzz::FuzzAdapter().DeviceExtension());
 }
 
-// Writes (or, for an absent file, removes) \SystemRoot\Vexa_<width>.<extension>.
+// Writes (or, for an absent file, removes) \SystemRoot\Vexa_<width>.<extension>. The file is
+// rewritten in place and cut to length rather than truncated first: freeing and allocating
+// megabytes of file pages for every input cost more than loading them.
 void PlaceFile(ULONG width, const char* extension, const std::vector<uint8_t>* bytes) {
     const std::string path = host::SystemRootPath() + "/Vexa_" + std::to_string(width) + "." +
                              extension;
@@ -27,9 +32,17 @@ void PlaceFile(ULONG width, const char* extension, const std::vector<uint8_t>* b
         return;
     }
     host::MakeDirectories(host::SystemRootPath());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes->data()),
-              static_cast<std::streamsize>(bytes->size()));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) abort();
+    size_t done = 0;
+    while (done < bytes->size()) {
+        const ssize_t n = ::pwrite(fd, bytes->data() + done, bytes->size() - done,
+                                   static_cast<off_t>(done));
+        if (n <= 0) abort();
+        done += static_cast<size_t>(n);
+    }
+    if (::ftruncate(fd, static_cast<off_t>(bytes->size())) != 0) abort();
+    ::close(fd);
 }
 
 // One frame buffer per format for the whole run, each exactly the frame's size: allocating
@@ -61,7 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Lengths around the gain map's own size matter as much as short ones.
     size_t gainMapLength = input.ConsumeIntegralInRange<size_t>(0, 4096);
     if (input.ConsumeBool()) gainMapLength += 2 * static_cast<size_t>(width) * height - 2048;
-    std::vector<uint8_t> gainMap = input.ConsumeBytes<uint8_t>(gainMapLength);
+    // Kept across inputs: a fresh vector of megabytes is fresh pages to fault in every time.
+    static std::vector<uint8_t> gainMap;
+    const std::vector<uint8_t> given = input.ConsumeBytes<uint8_t>(gainMapLength);
+    gainMap.assign(given.begin(), given.end());
     gainMap.resize(gainMapLength, input.ConsumeIntegral<uint8_t>());
     std::vector<uint8_t> defects = input.ConsumeRemainingBytes<uint8_t>();
     PlaceFile(width, "dat", haveGainMap ? &gainMap : nullptr);

@@ -1,5 +1,6 @@
 // Calibration files: loading by width, the captures' arithmetic and file names, and that no
 // frame size moves a step past the gain map or the raw frame.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -30,12 +31,20 @@ protected:
 };
 
 TEST_F(Calibration, MissingFilesGiveUnityGainsForTheFrameAndNoDefects) {
-    gains_.assign(kGainMapEntries, 7);
-    device_->DefectCount = 12;
-    LoadCalibration(device_.get(), 1280, 1024);
-    for (size_t i = 0; i < 1280u * 1024; ++i) ASSERT_EQ(gains_[i], 64) << i;
-    EXPECT_EQ(gains_[1280 * 1024], 7) << "entries past the frame keep their values";
-    EXPECT_EQ(device_->DefectCount, 0u);
+    // One entry, a count that ends part-way through a doubling, a frame format, and a frame
+    // larger than the map.
+    const struct { ULONG Width, Height; } sizes[] = {{1, 1}, {3, 1}, {1280, 1024}, {4096, 4096}};
+    for (const auto& size : sizes) {
+        gains_.assign(kGainMapEntries, 7);
+        device_->DefectCount = 12;
+        LoadCalibration(device_.get(), size.Width, size.Height);
+        const size_t entries = std::min<size_t>(size_t{size.Width} * size.Height, kGainMapEntries);
+        for (size_t i = 0; i < entries; ++i) ASSERT_EQ(gains_[i], 64) << size.Width << " " << i;
+        if (entries < kGainMapEntries) {
+            EXPECT_EQ(gains_[entries], 7) << "entries past the frame keep their values";
+        }
+        EXPECT_EQ(device_->DefectCount, 0u);
+    }
 }
 
 TEST_F(Calibration, GainFileFillsTheLeadingEntries) {
