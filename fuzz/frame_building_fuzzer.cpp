@@ -116,6 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     stream.reset();
     // Transfers the driver never asked for would otherwise open the next input's stream.
     rig.Camera->DropUnsent();
+    rig.Camera->ForgetCommands();
     vexacam_fuzz::CheckNoPoolGrowth(blocks);
     return 0;
 }

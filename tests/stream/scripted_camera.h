@@ -67,6 +67,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return commands_;
     }
+    // Forgets the CommandBlocks received so far, so a long run's record stays bounded.
+    void ForgetCommands() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        commands_.clear();
+    }
 
     ULONG GetDescriptor(UCHAR type, UCHAR index, UCHAR* buffer, ULONG capacity) override {
         if (type != 1 && type != 2) return 0;
