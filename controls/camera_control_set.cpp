@@ -1,5 +1,6 @@
 // CameraControlSet: one row per id. Plain settings are a field and a storing rule; the rest
 // name a handler. The handlers take no lock: the frame work item reads the same fields.
+#include "controls/camera_control_ids.h"
 #include "controls/command_fields.h"
 #include "controls/control_actions.h"
 #include "controls/property_handlers.h"
@@ -21,6 +22,7 @@ typedef BOOLEAN (*GetHandler)(DeviceContext* Device, PULONG Value);  // FALSE: n
 typedef VOID (*SetHandler)(DeviceContext* Device, ULONG Value);
 
 struct CameraControl {
+    CameraControlId Id;
     ULONG DeviceContext::*Wide;   // a 32-bit field, or
     UCHAR DeviceContext::*Narrow; // a byte field, or neither (handlers below)
     Rule Store;
@@ -122,70 +124,79 @@ VOID SetCameraFlag(DeviceContext* Device, ULONG Value) {
     MarkSettingsChanged(Device);
 }
 
-#define FIELD(f, rule) {&DeviceContext::f, nullptr, Rule::rule, FALSE, nullptr, nullptr}
-#define BYTE_FIELD(f) {nullptr, &DeviceContext::f, Rule::LowByte, FALSE, nullptr, nullptr}
-#define SET_ONLY_FIELD(f) {&DeviceContext::f, nullptr, Rule::Whole, TRUE, nullptr, nullptr}
-#define HANDLERS(get, set) {nullptr, nullptr, Rule::Whole, FALSE, get, set}
-#define GET_FIELD_SET(f, set) {&DeviceContext::f, nullptr, Rule::Whole, FALSE, nullptr, set}
+#define FIELD(id, f, rule) {id, &DeviceContext::f, nullptr, Rule::rule, FALSE, nullptr, nullptr}
+#define BYTE_FIELD(id, f) {id, nullptr, &DeviceContext::f, Rule::LowByte, FALSE, nullptr, nullptr}
+#define SET_ONLY_FIELD(id, f) {id, &DeviceContext::f, nullptr, Rule::Whole, TRUE, nullptr, nullptr}
+#define HANDLERS(id, get, set) {id, nullptr, nullptr, Rule::Whole, FALSE, get, set}
+#define GET_FIELD_SET(id, f, set) {id, &DeviceContext::f, nullptr, Rule::Whole, FALSE, nullptr, set}
 
-constinit const CameraControl CameraControls[] = {
-    /* 0 */ GET_FIELD_SET(OnePushExposure, SetOnePushExposure),
-    /* 1 */ FIELD(OnePushWhiteBalance, Flag),
-    /* 2 */ FIELD(BWPreview, Flag),
-    /* 3 */ FIELD(LightAVG, LowByte),
-    /* 4 */ FIELD(CrossLine, Flag),
-    /* 5 */ BYTE_FIELD(LightModel),
-    /* 6 */ BYTE_FIELD(VideoModel),
-    /* 7 */ HANDLERS(GetExposal, SetManualExposure),
-    /* 8 */ HANDLERS(GetRedGain, SetRedGain),
-    /* 9 */ HANDLERS(GetBlueGain, SetBlueGain),
-    /* 10 */ HANDLERS(GetGreenGain, SetGreenGain),
-    /* 11 */ BYTE_FIELD(Contrast),
-    /* 12 */ GET_FIELD_SET(H_Off, SetHorizontalOffset),
-    /* 13 */ GET_FIELD_SET(V_Off, SetVerticalOffset),
-    /* 14 */ FIELD(CrossX, Whole),
-    /* 15 */ FIELD(CrossY, Whole),
-    /* 16 */ FIELD(CrossMid, IsOne),
-    /* 17 */ GET_FIELD_SET(OffsetMid, SetWindowCentring),
-    /* 18 */ HANDLERS(nullptr, nullptr),  // the camera's window: 16 bytes, served apart
-    /* 19 */ HANDLERS(nullptr, nullptr),
-    /* 20 */ SET_ONLY_FIELD(ParamA),
-    /* 21 */ SET_ONLY_FIELD(ParamB),
-    /* 22 */ HANDLERS(GetReadOutMode, SetReadOutMode),
-    /* 23 */ FIELD(ClearView, Flag),
-    /* 24 */ HANDLERS(nullptr, nullptr),
-    /* 25 */ HANDLERS(nullptr, nullptr),
-    /* 26 */ HANDLERS(GetOptionA, SetOptionA),
-    /* 27 */ HANDLERS(GetOptionB, SetOptionB),
-    /* 28 */ FIELD(ParamC, Whole),
-    /* 29 */ HANDLERS(GetGamma, SetGamma),
-    /* 30 */ HANDLERS(GetDefectCapture, SetDefectCapture),
-    /* 31 */ GET_FIELD_SET(GainMapCapture, RequestGainMapCapture),
-    /* 32 */ HANDLERS(nullptr, nullptr),
-    /* 33 */ HANDLERS(nullptr, nullptr),
-    /* 34 */ HANDLERS(GetCameraValue, SetOptionValue),
-    /* 35 */ HANDLERS(GetAlwaysOne, nullptr),
-    /* 36 */ HANDLERS(GetAllGain, SetAnalogGain),
-    /* 37 */ FIELD(ColorAdjustType, Whole),
-    /* 38 */ HANDLERS(GetCameraFlag, SetCameraFlag),
+constexpr CameraControl CameraControls[] = {
+    GET_FIELD_SET(kControlOnePushExposure, OnePushExposure, SetOnePushExposure),
+    FIELD(kControlOnePushWhiteBalance, OnePushWhiteBalance, Flag),
+    FIELD(kControlBWPreview, BWPreview, Flag),
+    FIELD(kControlLightAVG, LightAVG, LowByte),
+    FIELD(kControlCrossLine, CrossLine, Flag),
+    BYTE_FIELD(kControlLightModel, LightModel),
+    BYTE_FIELD(kControlVideoModel, VideoModel),
+    HANDLERS(kControlExposal, GetExposal, SetManualExposure),
+    HANDLERS(kControlRedGain, GetRedGain, SetRedGain),
+    HANDLERS(kControlBlueGain, GetBlueGain, SetBlueGain),
+    HANDLERS(kControlGreenGain, GetGreenGain, SetGreenGain),
+    BYTE_FIELD(kControlContrast, Contrast),
+    GET_FIELD_SET(kControlH_Off, H_Off, SetHorizontalOffset),
+    GET_FIELD_SET(kControlV_Off, V_Off, SetVerticalOffset),
+    FIELD(kControlCrossX, CrossX, Whole),
+    FIELD(kControlCrossY, CrossY, Whole),
+    FIELD(kControlCrossMid, CrossMid, IsOne),
+    GET_FIELD_SET(kControlOffsetMid, OffsetMid, SetWindowCentring),
+    HANDLERS(kControlCameraWindow, nullptr, nullptr),  // the camera's window: 16 bytes, served apart
+    HANDLERS(kControlUnused19, nullptr, nullptr),
+    SET_ONLY_FIELD(kControlParamA, ParamA),
+    SET_ONLY_FIELD(kControlParamB, ParamB),
+    HANDLERS(kControlReadOutMode, GetReadOutMode, SetReadOutMode),
+    FIELD(kControlClearView, ClearView, Flag),
+    HANDLERS(kControlUnused24, nullptr, nullptr),
+    HANDLERS(kControlUnused25, nullptr, nullptr),
+    HANDLERS(kControlOptionA, GetOptionA, SetOptionA),
+    HANDLERS(kControlOptionB, GetOptionB, SetOptionB),
+    FIELD(kControlParamC, ParamC, Whole),
+    HANDLERS(kControlGamma, GetGamma, SetGamma),
+    HANDLERS(kControlDefectCapture, GetDefectCapture, SetDefectCapture),
+    GET_FIELD_SET(kControlGainMapCapture, GainMapCapture, RequestGainMapCapture),
+    HANDLERS(kControlUnused32, nullptr, nullptr),
+    HANDLERS(kControlUnused33, nullptr, nullptr),
+    HANDLERS(kControlCameraValue, GetCameraValue, SetOptionValue),
+    HANDLERS(kControlPresent, GetAlwaysOne, nullptr),
+    HANDLERS(kControlAllGain, GetAllGain, SetAnalogGain),
+    FIELD(kControlColorAdjustType, ColorAdjustType, Whole),
+    HANDLERS(kControlCameraFlag, GetCameraFlag, SetCameraFlag),
 };
-static_assert(sizeof(CameraControls) / sizeof(CameraControls[0]) == 39, "ids 0..38");
+static_assert(sizeof(CameraControls) / sizeof(CameraControls[0]) == kCameraControlCount);
 
-constexpr ULONG kCameraWindowId = 18;
+// Row n serves id n.
+constexpr bool RowsInIdOrder() {
+    for (ULONG Index = 0; Index < kCameraControlCount; ++Index) {
+        if (CameraControls[Index].Id != Index) return false;
+    }
+    return true;
+}
+static_assert(RowsInIdOrder());
+static_assert(kCameraWindowBytes == kWindowValueBytes);
+
 constexpr ULONG kValueBytes = sizeof(ULONG);
 
 }  // namespace
 
 NTSTATUS GetCameraControl(DeviceContext* Device, ULONG Id, PVOID Data, ULONG DataSize,
                           PULONG BytesReturned) {
-    if (Id == kCameraWindowId) {
+    if (Id == kControlCameraWindow) {
         // The item table promises only 4 bytes; the window is 16.
         if (DataSize < kCameraWindowBytes) return STATUS_BUFFER_TOO_SMALL;
         QueryCameraWindow(Device, Data);
         *BytesReturned = kCameraWindowBytes;
         return STATUS_SUCCESS;
     }
-    if (Id >= sizeof(CameraControls) / sizeof(CameraControls[0])) return STATUS_NOT_IMPLEMENTED;
+    if (Id >= kCameraControlCount) return STATUS_NOT_IMPLEMENTED;
     const CameraControl& Row = CameraControls[Id];
     ULONG Value = 0;
     BOOLEAN Written = TRUE;
@@ -206,11 +217,11 @@ NTSTATUS GetCameraControl(DeviceContext* Device, ULONG Id, PVOID Data, ULONG Dat
 }
 
 NTSTATUS SetCameraControl(DeviceContext* Device, ULONG Id, PVOID Data, ULONG DataSize) {
-    if (Id == kCameraWindowId) {
+    if (Id == kControlCameraWindow) {
         if (DataSize < kCameraWindowBytes) return STATUS_BUFFER_TOO_SMALL;
         return WriteCameraWindow(Device, Data);
     }
-    if (Id >= sizeof(CameraControls) / sizeof(CameraControls[0])) return STATUS_NOT_IMPLEMENTED;
+    if (Id >= kCameraControlCount) return STATUS_NOT_IMPLEMENTED;
     const CameraControl& Row = CameraControls[Id];
     const ULONG Value = *static_cast<const ULONG*>(Data);
     if (Row.Set != nullptr) {

@@ -8,7 +8,7 @@
 #include "platform/strmini.h"
 
 constexpr ULONG kVideoControlItemCount = 4;
-constexpr ULONG kCameraControlItemCount = 39;  // ids 0..38
+constexpr ULONG kCameraControlItemCount = kCameraControlCount;
 constexpr ULONG kVideoProcAmpItemCount = 7;
 
 // The four video control items; the capture stream's video control set uses the same table.

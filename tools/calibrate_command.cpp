@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/property_sets.h"
+#include "controls/camera_control_ids.h"
 #include "host/files/machine_root.h"
 #include "tools/capture_session.h"
 #include "tools/capture_settings.h"
@@ -32,8 +32,8 @@ struct CalibrationKind {
 };
 
 const CalibrationKind kKinds[] = {
-    {"gainmap", camera::SceneKind::Flat, true, 31, 24},
-    {"defects", camera::SceneKind::Dark, false, 30, 2},
+    {"gainmap", camera::SceneKind::Flat, true, kControlGainMapCapture, 24},
+    {"defects", camera::SceneKind::Dark, false, kControlDefectCapture, 2},
 };
 
 // A defect capture spans eight frames; anything far beyond that is a driver that never

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/adapter.h"
 #include "host/files/machine_root.h"
+#include "host/framework/linked_driver.h"
 #include "tools/command.h"
 #include "tools/status_text.h"
 
@@ -124,7 +124,7 @@ int CaptureSession::Open(const SessionOptions& options, std::unique_ptr<CaptureS
         host::SetMachineRoot(options.MachineRoot);
     }
     std::unique_ptr<CaptureSession> opened(new CaptureSession());
-    NTSTATUS status = host::LoadedDriver::Load(DriverEntry, &opened->driver_);
+    NTSTATUS status = host::LoadedDriver::LoadLinked(&opened->driver_);
     if (!NT_SUCCESS(status)) {
         *problem = "the driver did not load (status " + StatusText(status) + ")";
         return kRuntimeError;

@@ -1,7 +1,7 @@
 #include "tools/capture_settings.h"
 
-#include "driver/property_sets.h"
 #include "host/framework/client.h"
+#include "tools/camera_control_names.h"
 #include "tools/setting_value.h"
 #include "tools/status_text.h"
 
@@ -11,41 +11,47 @@ namespace vexacam::tools {
 enum class Route { Camera, AutoExposure };
 
 struct PropertySetting {
-    const char* Name;
     ValueRange Holds;  // checked before the value is sent: what the property's field holds
     Route Via;
-    ULONG Id;
+    ULONG Id;  // a CameraControlId, or the procamp id for AutoExposure
 };
 
 namespace {
 
 const PropertySetting kSettings[] = {
-    {"Contrast", ValueRange::Byte, Route::Camera, 11},
-    {"ColorAdjustType", ValueRange::Unsigned32, Route::Camera, 37},
-    {"Gamma", ValueRange::Byte, Route::Camera, 29},
-    {"R_Gain", ValueRange::Signed32, Route::Camera, 8},
-    {"G_Gain", ValueRange::Signed32, Route::Camera, 10},
-    {"B_Gain", ValueRange::Signed32, Route::Camera, 9},
-    {"ALL_Gain", ValueRange::Unsigned32, Route::Camera, 36},
-    {"BWPreview", ValueRange::Unsigned32, Route::Camera, 2},
-    {"VideoModel", ValueRange::Byte, Route::Camera, 6},
-    {"CrossLine", ValueRange::Unsigned32, Route::Camera, 4},
-    {"CrossMid", ValueRange::Unsigned32, Route::Camera, 16},
-    {"CrossX", ValueRange::Unsigned32, Route::Camera, 14},
-    {"CrossY", ValueRange::Unsigned32, Route::Camera, 15},
-    {"LightAVG", ValueRange::Byte, Route::Camera, 3},
-    {"H_Off", ValueRange::Unsigned32, Route::Camera, 12},
-    {"V_Off", ValueRange::Unsigned32, Route::Camera, 13},
-    {"OffsetMid", ValueRange::Unsigned32, Route::Camera, 17},
-    {"ClearView", ValueRange::Unsigned32, Route::Camera, 23},
-    {"Exposal", ValueRange::Unsigned32, Route::Camera, 7},
-    {"LightModel", ValueRange::Byte, Route::Camera, 5},
-    {"AEing", ValueRange::Unsigned32, Route::AutoExposure, KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS},
-    {"OnePushExposure", ValueRange::Unsigned32, Route::Camera, 0},
-    {"OnePushWhiteBalance", ValueRange::Unsigned32, Route::Camera, 1},
-    {"GainMapCapture", ValueRange::Unsigned32, Route::Camera, 31},
-    {"DefectCapture", ValueRange::Unsigned32, Route::Camera, 30},
+    {ValueRange::Byte, Route::Camera, kControlContrast},
+    {ValueRange::Unsigned32, Route::Camera, kControlColorAdjustType},
+    {ValueRange::Byte, Route::Camera, kControlGamma},
+    {ValueRange::Signed32, Route::Camera, kControlRedGain},
+    {ValueRange::Signed32, Route::Camera, kControlGreenGain},
+    {ValueRange::Signed32, Route::Camera, kControlBlueGain},
+    {ValueRange::Unsigned32, Route::Camera, kControlAllGain},
+    {ValueRange::Unsigned32, Route::Camera, kControlBWPreview},
+    {ValueRange::Byte, Route::Camera, kControlVideoModel},
+    {ValueRange::Unsigned32, Route::Camera, kControlCrossLine},
+    {ValueRange::Unsigned32, Route::Camera, kControlCrossMid},
+    {ValueRange::Unsigned32, Route::Camera, kControlCrossX},
+    {ValueRange::Unsigned32, Route::Camera, kControlCrossY},
+    {ValueRange::Byte, Route::Camera, kControlLightAVG},
+    {ValueRange::Unsigned32, Route::Camera, kControlH_Off},
+    {ValueRange::Unsigned32, Route::Camera, kControlV_Off},
+    {ValueRange::Unsigned32, Route::Camera, kControlOffsetMid},
+    {ValueRange::Unsigned32, Route::Camera, kControlClearView},
+    {ValueRange::Unsigned32, Route::Camera, kControlExposal},
+    {ValueRange::Byte, Route::Camera, kControlLightModel},
+    {ValueRange::Unsigned32, Route::AutoExposure, KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS},
+    {ValueRange::Unsigned32, Route::Camera, kControlOnePushExposure},
+    {ValueRange::Unsigned32, Route::Camera, kControlOnePushWhiteBalance},
+    {ValueRange::Unsigned32, Route::Camera, kControlGainMapCapture},
+    {ValueRange::Unsigned32, Route::Camera, kControlDefectCapture},
 };
+
+// Automatic exposure has no camera control of its own: it is the brightness's AUTO flag, stored
+// as AEing.
+const char* SettingName(const PropertySetting& setting) {
+    if (setting.Via == Route::AutoExposure) return "AEing";
+    return CameraControlName(static_cast<CameraControlId>(setting.Id));
+}
 
 // Stored settings that no property reaches: they can only be changed in the registry.
 const char* const kRegistryOnly[] = {"Saturntion", "Sharp", "ClearViewParam", "Control"};
@@ -95,7 +101,7 @@ std::string ParseSettingAssignment(const std::string& text, SettingAssignment* a
     }
     const PropertySetting* found = nullptr;
     for (const PropertySetting& setting : kSettings) {
-        if (name == setting.Name) found = &setting;
+        if (name == SettingName(setting)) found = &setting;
     }
     if (found == nullptr) return "unknown setting '" + name + "' (known: " + SettingNames() + ")";
     long long value = 0;
@@ -140,7 +146,7 @@ std::string SettingNames() {
     std::string names;
     for (const PropertySetting& setting : kSettings) {
         if (!names.empty()) names += ", ";
-        names += setting.Name;
+        names += SettingName(setting);
     }
     return names;
 }

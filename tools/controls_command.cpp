@@ -7,15 +7,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "camera/simulated_camera.h"
-#include "controls/property_sets.h"
-#include "driver/adapter.h"
 #include "host/files/machine_root.h"
-#include "host/framework/client.h"
+#include "host/framework/linked_driver.h"
+#include "tools/camera_control_names.h"
 #include "tools/command.h"
 
 namespace vexacam::tools {
@@ -33,38 +33,41 @@ struct ControlName {
     ULONG DataSize;  // video control records differ in size
 };
 
-#define CAMERA(id, name) {"camera", &CameraControlSet, id, name, ValueShape::Ulong, 4}
 #define PROCAMP(id, name) \
     {"procamp", &PROPSETID_VIDCAP_VIDEOPROCAMP, id, name, ValueShape::ProcAmp, sizeof(KSPROPERTY_VIDEOPROCAMP_S)}
 #define VIDEOCONTROL(id, name, record) \
     {"videocontrol", &PROPSETID_VIDCAP_VIDEOCONTROL, id, name, ValueShape::VideoControl, sizeof(record)}
 
-const ControlName kControls[] = {
-    VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_CAPS, "Caps", KSPROPERTY_VIDEOCONTROL_CAPS_S),
-    VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_ACTUAL_FRAME_RATE, "ActualFrameRate",
-                 KSPROPERTY_VIDEOCONTROL_ACTUAL_FRAME_RATE_S),
-    VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_FRAME_RATES, "FrameRates", KSMULTIPLE_ITEM),
-    VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_MODE, "Mode", KSPROPERTY_VIDEOCONTROL_MODE_S),
-    CAMERA(0, "OnePushExposure"), CAMERA(1, "OnePushWhiteBalance"), CAMERA(2, "BWPreview"),
-    CAMERA(3, "LightAVG"), CAMERA(4, "CrossLine"), CAMERA(5, "LightModel"), CAMERA(6, "VideoModel"),
-    CAMERA(7, "Exposal"), CAMERA(8, "RedGain"), CAMERA(9, "BlueGain"), CAMERA(10, "GreenGain"),
-    CAMERA(11, "Contrast"), CAMERA(12, "H_Off"), CAMERA(13, "V_Off"), CAMERA(14, "CrossX"),
-    CAMERA(15, "CrossY"), CAMERA(16, "CrossMid"), CAMERA(17, "OffsetMid"),
-    {"camera", &CameraControlSet, 18, "CameraWindow", ValueShape::Window, 16},
-    CAMERA(19, "Unused19"), CAMERA(20, "ParamA"), CAMERA(21, "ParamB"), CAMERA(22, "ReadOutMode"),
-    CAMERA(23, "ClearView"), CAMERA(24, "Unused24"), CAMERA(25, "Unused25"), CAMERA(26, "OptionA"),
-    CAMERA(27, "OptionB"), CAMERA(28, "ParamC"), CAMERA(29, "Gamma"), CAMERA(30, "DefectCapture"),
-    CAMERA(31, "GainMapCapture"), CAMERA(32, "Unused32"), CAMERA(33, "Unused33"),
-    CAMERA(34, "CameraValue"), CAMERA(35, "Present"), CAMERA(36, "AnalogGain"),
-    CAMERA(37, "ColorAdjustType"), CAMERA(38, "CameraFlag"),
-    PROCAMP(KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, "Brightness"),
-    PROCAMP(KSPROPERTY_VIDEOPROCAMP_CONTRAST, "Contrast"),
-    PROCAMP(KSPROPERTY_VIDEOPROCAMP_SATURATION, "Saturation"),
-    PROCAMP(KSPROPERTY_VIDEOPROCAMP_SHARPNESS, "Sharpness"),
-    PROCAMP(KSPROPERTY_VIDEOPROCAMP_GAMMA, "Gamma"),
-    PROCAMP(KSPROPERTY_VIDEOPROCAMP_WHITEBALANCE, "WhiteBalance"),
-    PROCAMP(KSPROPERTY_VIDEOPROCAMP_GAIN, "Gain"),
-};
+// The camera control set's names come from the program's one name table.
+std::vector<ControlName> AllControls() {
+    std::vector<ControlName> controls = {
+        VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_CAPS, "Caps", KSPROPERTY_VIDEOCONTROL_CAPS_S),
+        VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_ACTUAL_FRAME_RATE, "ActualFrameRate",
+                     KSPROPERTY_VIDEOCONTROL_ACTUAL_FRAME_RATE_S),
+        VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_FRAME_RATES, "FrameRates", KSMULTIPLE_ITEM),
+        VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_MODE, "Mode", KSPROPERTY_VIDEOCONTROL_MODE_S),
+    };
+    for (ULONG id = 0; id < kCameraControlCount; ++id) {
+        const CameraControlId control = static_cast<CameraControlId>(id);
+        const bool window = control == kControlCameraWindow;
+        controls.push_back({"camera", &CameraControlSet, id, CameraControlName(control),
+                            window ? ValueShape::Window : ValueShape::Ulong,
+                            window ? kCameraWindowBytes : ULONG{sizeof(ULONG)}});
+    }
+    const ControlName procamp[] = {
+        PROCAMP(KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, "Brightness"),
+        PROCAMP(KSPROPERTY_VIDEOPROCAMP_CONTRAST, "Contrast"),
+        PROCAMP(KSPROPERTY_VIDEOPROCAMP_SATURATION, "Saturation"),
+        PROCAMP(KSPROPERTY_VIDEOPROCAMP_SHARPNESS, "Sharpness"),
+        PROCAMP(KSPROPERTY_VIDEOPROCAMP_GAMMA, "Gamma"),
+        PROCAMP(KSPROPERTY_VIDEOPROCAMP_WHITEBALANCE, "WhiteBalance"),
+        PROCAMP(KSPROPERTY_VIDEOPROCAMP_GAIN, "Gain"),
+    };
+    controls.insert(controls.end(), std::begin(procamp), std::end(procamp));
+    return controls;
+}
+
+const std::vector<ControlName> kControls = AllControls();
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -299,7 +302,7 @@ int RunControls(const ControlsOptions& options) {
     auto camera = std::make_unique<camera::SimulatedCamera>();  // outlives the adapter
     std::unique_ptr<host::LoadedDriver> driver;
     std::unique_ptr<host::AdapterClient> adapter;
-    NTSTATUS status = host::LoadedDriver::Load(DriverEntry, &driver);
+    NTSTATUS status = host::LoadedDriver::LoadLinked(&driver);
     if (NT_SUCCESS(status)) status = driver->CreateAdapter(camera->PhysicalDeviceObject(), &adapter);
     if (!NT_SUCCESS(status)) {
         std::fprintf(stderr, "vexacam controls: the driver did not come up (status %s)\n", StatusText(status).c_str());

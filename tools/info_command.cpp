@@ -5,10 +5,9 @@
 #include <string>
 
 #include "camera/simulated_camera.h"
-#include "driver/adapter.h"
-#include "driver/property_sets.h"
+#include "controls/camera_control_ids.h"
 #include "host/files/machine_root.h"
-#include "host/framework/client.h"
+#include "host/framework/linked_driver.h"
 #include "tools/command.h"
 
 namespace vexacam::tools {
@@ -108,7 +107,7 @@ int RunInfo(const InfoOptions& options) {
     // Declared first: the camera must outlive the adapter bound to it.
     auto camera = std::make_unique<camera::SimulatedCamera>();
     std::unique_ptr<host::LoadedDriver> driver;
-    NTSTATUS status = host::LoadedDriver::Load(DriverEntry, &driver);
+    NTSTATUS status = host::LoadedDriver::LoadLinked(&driver);
     if (!NT_SUCCESS(status)) {
         std::fprintf(stderr, "vexacam info: the driver did not load (status 0x%08lX)\n",
                      static_cast<unsigned long>(status));

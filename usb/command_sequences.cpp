@@ -17,7 +17,7 @@ constexpr UCHAR kReadOutModeMask = 3;
 constexpr UCHAR kReadOutModeDoubled = 1;
 
 static_assert(offsetof(CommandBlock, FrameWidth) == kWindowOffset + 4);
-static_assert(offsetof(CommandBlock, WindowY) == kWindowOffset + kCameraWindowBytes - 4);
+static_assert(offsetof(CommandBlock, WindowY) == kWindowOffset + kWindowValueBytes - 4);
 
 // The four window values in the order they lie in the CommandBlock.
 struct WindowValues {
@@ -26,7 +26,7 @@ struct WindowValues {
     ULONG WindowX;
     ULONG WindowY;
 };
-static_assert(sizeof(WindowValues) == kCameraWindowBytes);
+static_assert(sizeof(WindowValues) == kWindowValueBytes);
 
 VOID SetCommandCode(DeviceContext* Device, UCHAR Code) {
     StoreCommandBytes(Device, kCommandCodeOffset, &Code, 1);
@@ -74,7 +74,7 @@ BOOLEAN IsAcceptableWindow(const DeviceContext* Device, const WindowValues& Wind
 VOID QueryCameraWindow(DeviceContext* Device, PVOID Window) {
     AcquireCommandLock(Device);
     RunQuery(Device, kCommandReadWindow);
-    RtlCopyMemory(Window, &Device->Status.Bytes[kReplyOffset], kCameraWindowBytes);
+    RtlCopyMemory(Window, &Device->Status.Bytes[kReplyOffset], kWindowValueBytes);
     ReleaseCommandLock(Device);
 }
 

@@ -8,7 +8,7 @@ struct DeviceContext;
 
 // The window: four 32-bit values, FrameHeight, FrameWidth, WindowX, WindowY as the camera
 // holds them (CommandBlock offsets 16..31 on the way out, StatusBlock offsets 4..19 back).
-constexpr ULONG kCameraWindowBytes = 16;
+constexpr ULONG kWindowValueBytes = 16;
 
 // Read window (CommandCode 3): copies the 16 reply bytes at StatusBlock offset 4 into Window.
 // Without a status pipe the bytes of the last StatusBlock come back unchanged. PASSIVE_LEVEL.

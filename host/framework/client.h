@@ -132,6 +132,8 @@ class LoadedDriver {
 public:
     // Creates the driver object and calls the entry; the driver is loaded when it succeeds.
     static NTSTATUS Load(PDRIVER_INITIALIZE entry, std::unique_ptr<LoadedDriver>* driver);
+    // Loads the driver linked into this program (host/framework/linked_driver.h).
+    static NTSTATUS LoadLinked(std::unique_ptr<LoadedDriver>* driver);
     // Unloads: every adapter must be gone; pool blocks still outstanding stop the process.
     ~LoadedDriver();
     LoadedDriver(const LoadedDriver&) = delete;

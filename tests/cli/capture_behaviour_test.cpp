@@ -59,7 +59,8 @@ TEST_F(CaptureBehaviour, EverySubcommandHasHelp) {
 
 TEST_F(CaptureBehaviour, SettingsAreHeldByTheDriverDuringAndAfterTheCapture) {
     const ProgramRun run = Run("capture --frames 2 --json --set Contrast=20 --set Gamma=12 "
-                               "--set VideoModel=2 --set R_Gain=700 --set Exposal=900" + MachineOption());
+                               "--set VideoModel=2 --set R_Gain=700 --set Exposal=900 "
+                               "--set ALL_Gain=40" + MachineOption());
     ASSERT_EQ(run.Status, 0) << run.Errors;
     const nlohmann::json summary = nlohmann::json::parse(run.Out);
     const nlohmann::json& settings = summary["settings"];
@@ -68,12 +69,17 @@ TEST_F(CaptureBehaviour, SettingsAreHeldByTheDriverDuringAndAfterTheCapture) {
     EXPECT_EQ(settings["VideoModel"], 2);
     EXPECT_NEAR(settings["R_Gain"].get<int>(), 700, 2) << "read back from the gain table";
     EXPECT_EQ(settings["Exposal"], 900) << "an exposure asks for manual exposure";
-    // The stop saved them; a fresh driver shows them through the property get.
+    // The stop saved them; a fresh driver shows them through the property get, under the
+    // same names the capture took.
     for (const auto& [name, value] : {std::pair{"camera.Contrast", "20"}, {"camera.Gamma", "12"},
-                                      {"camera.VideoModel", "2"}, {"camera.Exposal", "900"}}) {
+                                      {"camera.VideoModel", "2"}, {"camera.Exposal", "900"},
+                                      {"camera.ALL_Gain", "40"}}) {
         const ProgramRun get = Run(std::string("controls get ") + name + MachineOption());
         EXPECT_EQ(get.Out, std::string(name) + " = " + value + "\n") << get.Errors;
     }
+    const ProgramRun redGain = Run("controls get camera.R_Gain" + MachineOption());
+    ASSERT_EQ(redGain.Out.rfind("camera.R_Gain = ", 0), 0u) << redGain.Out << redGain.Errors;
+    EXPECT_NEAR(std::stoi(redGain.Out.substr(16)), 700, 2) << "read back from the gain table";
 }
 
 TEST_F(CaptureBehaviour, JsonSummaryIsOneObjectWithTheDriversCounts) {

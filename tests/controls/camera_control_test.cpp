@@ -17,13 +17,13 @@ class AnalogGain : public ControlsTest, public ::testing::WithParamInterface<Ana
 
 TEST_P(AnalogGain, TakesTheLowByteClampedTo8Through63InAllThreeBytes) {
     const AnalogGainCase& c = GetParam();
-    for (ULONG id : {36u}) {
+    for (ULONG id : {kControlAllGain}) {
         ASSERT_EQ(SetControl(id, c.Value), STATUS_SUCCESS);
         EXPECT_EQ(Device().Command.AllGain[0], c.Stored) << c.Why;
         EXPECT_EQ(Device().Command.AllGain[1], c.Stored) << c.Why;
         EXPECT_EQ(Device().Command.AllGain[2], c.Stored) << c.Why;
         EXPECT_EQ(Device().SettingsChanged, 1) << c.Why;
-        EXPECT_EQ(Control(36), c.Stored) << c.Why;
+        EXPECT_EQ(Control(kControlAllGain), c.Stored) << c.Why;
     }
     Device().SettingsChanged = 0;
     ASSERT_EQ(SetProcAmp(KSPROPERTY_VIDEOPROCAMP_GAIN, static_cast<LONG>(c.Value), 0), STATUS_SUCCESS);
@@ -61,7 +61,7 @@ TEST_P(WindowPlacement, At640x480) {
     ASSERT_EQ(SetControl(c.Id, c.Value), STATUS_SUCCESS);
     EXPECT_EQ(Device().Command.WindowX, c.WindowX) << c.Why;
     EXPECT_EQ(Device().Command.WindowY, c.WindowY) << c.Why;
-    if (c.Id == 12) {
+    if (c.Id == kControlH_Off) {
         EXPECT_EQ(Device().H_Off, c.H_Off) << c.Why;
         EXPECT_EQ(Device().SettingsChanged, c.OffsetMid == 0 ? 1 : 0) << c.Why;
     } else {
@@ -72,24 +72,24 @@ TEST_P(WindowPlacement, At640x480) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WindowPlacement,
     ::testing::Values(
-        WindowCase{"offset clamped to the doubled 1280 window", 1, 0, 12, 1000, 768, kUnchanged, 768},
-        WindowCase{"offset inside the sensor is kept", 1, 0, 12, 500, 500, kUnchanged, 500},
-        WindowCase{"centred window does not move with the offset", 1, 1, 12, 1000, kUnchanged, kUnchanged, 768},
-        WindowCase{"mode 3 does not double for offsets", 3, 0, 12, 1500, 1408, kUnchanged, 1408},
-        WindowCase{"centring doubles on bit 0 alone", 3, 0, 17, 1, 384, 288, 0},
-        WindowCase{"centring off returns to the clamped offsets", 1, 1, 17, 0, 0, 0, 0},
-        WindowCase{"mode 3 is not mode 1: no doubling", 3, 1, 22, 1, 704, 528, 0},
-        WindowCase{"mode 1 doubles", 0, 1, 22, 1, 384, 288, 0},
-        WindowCase{"mode off with offsets", 1, 0, 22, 0, 0, 0, 0}));
+        WindowCase{"offset clamped to the doubled 1280 window", 1, 0, kControlH_Off, 1000, 768, kUnchanged, 768},
+        WindowCase{"offset inside the sensor is kept", 1, 0, kControlH_Off, 500, 500, kUnchanged, 500},
+        WindowCase{"centred window does not move with the offset", 1, 1, kControlH_Off, 1000, kUnchanged, kUnchanged, 768},
+        WindowCase{"mode 3 does not double for offsets", 3, 0, kControlH_Off, 1500, 1408, kUnchanged, 1408},
+        WindowCase{"centring doubles on bit 0 alone", 3, 0, kControlOffsetMid, 1, 384, 288, 0},
+        WindowCase{"centring off returns to the clamped offsets", 1, 1, kControlOffsetMid, 0, 0, 0, 0},
+        WindowCase{"mode 3 is not mode 1: no doubling", 3, 1, kControlReadOutMode, 1, 704, 528, 0},
+        WindowCase{"mode 1 doubles", 0, 1, kControlReadOutMode, 1, 384, 288, 0},
+        WindowCase{"mode off with offsets", 1, 0, kControlReadOutMode, 0, 0, 0, 0}));
 
 TEST_F(Controls, ReadOutModeKeepsTheOtherControlBits) {
     Device().Command.Control = 0xF6;
-    ASSERT_EQ(SetControl(22, 1), STATUS_SUCCESS);
+    ASSERT_EQ(SetControl(kControlReadOutMode, 1), STATUS_SUCCESS);
     EXPECT_EQ(Device().Command.Control, 0xF7);
-    EXPECT_EQ(Control(22), 1u);
-    ASSERT_EQ(SetControl(38, 0), STATUS_SUCCESS);
+    EXPECT_EQ(Control(kControlReadOutMode), 1u);
+    ASSERT_EQ(SetControl(kControlCameraFlag, 0), STATUS_SUCCESS);
     EXPECT_EQ(Device().Command.Control, 0xF3);
-    EXPECT_EQ(Control(38), 0u);
+    EXPECT_EQ(Control(kControlCameraFlag), 0u);
 }
 
 TEST_F(Controls, ColourGainsRoundTripThroughTheirTables) {
@@ -109,10 +109,10 @@ TEST_F(Controls, ColourGainsRoundTripThroughTheirTables) {
 }
 
 TEST_F(Controls, GainThatCannotBeReadBackLeavesTheBufferAlone) {
-    ASSERT_EQ(SetControl(8, 0), STATUS_SUCCESS);  // every entry 0: no slope to read
+    ASSERT_EQ(SetControl(kControlRedGain, 0), STATUS_SUCCESS);  // every entry 0: no slope to read
     ULONG value = 777;
     ULONG bytes = 0;
-    ASSERT_EQ(GetControl(8, &value, &bytes), STATUS_SUCCESS);
+    ASSERT_EQ(GetControl(kControlRedGain, &value, &bytes), STATUS_SUCCESS);
     EXPECT_EQ(value, 777u);
     EXPECT_EQ(bytes, 4u);
 }
@@ -125,8 +125,8 @@ TEST_F(Controls, IdsWithoutAValueSucceedWithFourBytesAndWriteNothing) {
         EXPECT_EQ(value, 0x12345678u) << "id " << id;
         EXPECT_EQ(bytes, 4u) << "id " << id;
     }
-    EXPECT_EQ(Control(35), 1u);
-    ASSERT_EQ(SetControl(20, 5), STATUS_SUCCESS);
+    EXPECT_EQ(Control(kControlPresent), 1u);
+    ASSERT_EQ(SetControl(kControlParamA, 5), STATUS_SUCCESS);
     EXPECT_EQ(Device().ParamA, 5u) << "stored although never read back";
 }
 
@@ -161,13 +161,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Controls, ExposureAndOnePushExposureAreIgnoredWhileAutomatic) {
     Device().AEing = 1;
-    ASSERT_EQ(SetControl(7, 999), STATUS_SUCCESS);
-    ASSERT_EQ(SetControl(0, 1), STATUS_SUCCESS);
-    EXPECT_EQ(Control(7), 100u);
-    EXPECT_EQ(Control(0), 0u);
+    ASSERT_EQ(SetControl(kControlExposal, 999), STATUS_SUCCESS);
+    ASSERT_EQ(SetControl(kControlOnePushExposure, 1), STATUS_SUCCESS);
+    EXPECT_EQ(Control(kControlExposal), 100u);
+    EXPECT_EQ(Control(kControlOnePushExposure), 0u);
     Device().AEing = 0;
-    ASSERT_EQ(SetControl(7, 999), STATUS_SUCCESS);
-    EXPECT_EQ(Control(7), 999u);
+    ASSERT_EQ(SetControl(kControlExposal, 999), STATUS_SUCCESS);
+    EXPECT_EQ(Control(kControlExposal), 999u);
     EXPECT_EQ(Device().SettingsChanged, 1);
 }
 
@@ -182,10 +182,10 @@ class GammaIndex : public ControlsTest, public ::testing::WithParamInterface<Gam
 
 TEST_P(GammaIndex, IsClampedToTheTableAndRebuildsTheTone) {
     const GammaCase& c = GetParam();
-    ASSERT_EQ(SetControl(29, static_cast<ULONG>(c.Value)), STATUS_SUCCESS);
+    ASSERT_EQ(SetControl(kControlGamma, static_cast<ULONG>(c.Value)), STATUS_SUCCESS);
     EXPECT_EQ(Device().Gamma, c.Index) << c.Why;
     EXPECT_DOUBLE_EQ(Device().GammaValue, c.GammaValue) << c.Why;
-    ASSERT_EQ(SetControl(29, 16), STATUS_SUCCESS);
+    ASSERT_EQ(SetControl(kControlGamma, 16), STATUS_SUCCESS);
     ASSERT_EQ(SetProcAmp(KSPROPERTY_VIDEOPROCAMP_GAMMA, c.Value, 0), STATUS_SUCCESS);
     EXPECT_EQ(ProcAmp(KSPROPERTY_VIDEOPROCAMP_GAMMA).Value, c.Index) << c.Why;
 }
@@ -200,14 +200,14 @@ TEST_F(Controls, CameraWindowNeedsSixteenBytesAndSendsNothingOtherwise) {
     const size_t blocksBefore = camera_->ReceivedCommandBlocks().size();
     ULONG shortBuffer = 0xABCDABCD;
     ULONG bytes = 0;
-    EXPECT_EQ(GetControl(18, &shortBuffer, &bytes), STATUS_BUFFER_TOO_SMALL);
+    EXPECT_EQ(GetControl(kControlCameraWindow, &shortBuffer, &bytes), STATUS_BUFFER_TOO_SMALL);
     EXPECT_EQ(shortBuffer, 0xABCDABCDu);
-    EXPECT_EQ(SetControl(18, 0), STATUS_BUFFER_TOO_SMALL);
+    EXPECT_EQ(SetControl(kControlCameraWindow, 0), STATUS_BUFFER_TOO_SMALL);
     EXPECT_EQ(camera_->ReceivedCommandBlocks().size(), blocksBefore);
     EXPECT_EQ(Device().Command.FrameHeight, 1536u);
 
     ULONG window[4] = {};
-    host::PropertyCall call{CameraControlSet, 18, window, sizeof(window)};
+    host::PropertyCall call{CameraControlSet, kControlCameraWindow, window, sizeof(window)};
     ASSERT_EQ(adapter_->GetProperty(call, &bytes), STATUS_SUCCESS);
     EXPECT_EQ(bytes, 16u);
     EXPECT_EQ(window[0], 1536u);  // FrameHeight, FrameWidth, WindowX, WindowY as the camera holds them
@@ -216,12 +216,12 @@ TEST_F(Controls, CameraWindowNeedsSixteenBytesAndSendsNothingOtherwise) {
 }
 
 TEST_F(Controls, CameraValueIsWrittenLocallyAndReadFromTheCamera) {
-    ASSERT_EQ(SetControl(34, 4242), STATUS_SUCCESS);
+    ASSERT_EQ(SetControl(kControlCameraValue, 4242), STATUS_SUCCESS);
     EXPECT_EQ(Device().Command.OptionValue, 4242u);
     EXPECT_EQ(Device().SettingsChanged, 0) << "reaches the camera with the next send, unmarked";
     ULONG value = 0xFFFF;
     const size_t blocksBefore = camera_->ReceivedCommandBlocks().size();
-    ASSERT_EQ(GetControl(34, &value), STATUS_SUCCESS);
+    ASSERT_EQ(GetControl(kControlCameraValue, &value), STATUS_SUCCESS);
     EXPECT_EQ(value, 0u) << "the camera answers with the value it has applied, not the unsent one";
     const std::vector<CommandBlock> blocks = camera_->ReceivedCommandBlocks();
     ASSERT_EQ(blocks.size(), blocksBefore + 1);

@@ -51,8 +51,8 @@ TEST_F(ProcAmpSet, EachIdReachesItsSetting) {
         ASSERT_EQ(SetProcAmp(c.Id, c.Value, 0), STATUS_SUCCESS) << "id " << c.Id;
         EXPECT_EQ(ProcAmp(c.Id).Value, c.ReadBack) << "id " << c.Id;
     }
-    EXPECT_EQ(Control(10), 750u) << "saturation is the green gain";
-    EXPECT_EQ(Control(9), 250u) << "sharpness is the blue gain";
+    EXPECT_EQ(Control(kControlGreenGain), 750u) << "saturation is the green gain";
+    EXPECT_EQ(Control(kControlBlueGain), 250u) << "sharpness is the blue gain";
 }
 
 TEST_F(ProcAmpSet, PublishesRangesAndDefaults) {

@@ -129,11 +129,11 @@ class GainFallback : public Settings, public ::testing::WithParamInterface<Fallb
 TEST_P(GainFallback, UnreadableTableKeepsAUsableStoredValue) {
     const FallbackCase& c = GetParam();
     if (c.HasStored) SeedSetting("R_Gain", c.Stored);
-    ASSERT_EQ(SetControl(8, 0), STATUS_SUCCESS);  // a table of zeros: GetGain finds nothing
+    ASSERT_EQ(SetControl(kControlRedGain, 0), STATUS_SUCCESS);  // a table of zeros: GetGain finds nothing
     SaveSettings(&Device());
     EXPECT_EQ(Stored("R_Gain"), c.Saved) << c.Why;
     Load(640, 480);
-    EXPECT_EQ(Control(8), c.Saved) << c.Why << ": the next load gives a usable table";
+    EXPECT_EQ(Control(kControlRedGain), c.Saved) << c.Why << ": the next load gives a usable table";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, GainFallback,
@@ -177,7 +177,7 @@ TEST_F(Settings, StoredValuesAreInEffectBeforeAnyStreamAndSurviveAnIdleRun) {
     SeedSetting("Gamma", 20);
     Restart();
     BringUp();
-    EXPECT_EQ(Control(7), 1234u) << "a get before the first open shows the stored value";
+    EXPECT_EQ(Control(kControlExposal), 1234u) << "a get before the first open shows the stored value";
     EXPECT_DOUBLE_EQ(Device().GammaValue, 1.5) << "and the tone table follows the stored gamma";
     RestartProgram();  // initialized and uninitialized without a stream: saves on the way out
     EXPECT_EQ(Stored("Exposal"), 1234u);
@@ -185,15 +185,15 @@ TEST_F(Settings, StoredValuesAreInEffectBeforeAnyStreamAndSurviveAnIdleRun) {
 
 TEST_F(Settings, PropertyChangesSurviveCloseAndAProgramRestart) {
     ASSERT_EQ(OpenStream(640, 480), STATUS_SUCCESS);
-    ASSERT_EQ(SetControl(7, 2500), STATUS_SUCCESS);
-    ASSERT_EQ(SetControl(36, 40), STATUS_SUCCESS);
+    ASSERT_EQ(SetControl(kControlExposal, 2500), STATUS_SUCCESS);
+    ASSERT_EQ(SetControl(kControlAllGain, 40), STATUS_SUCCESS);
     ASSERT_EQ(SetProcAmp(KSPROPERTY_VIDEOPROCAMP_GAMMA, 24, 0), STATUS_SUCCESS);
     ASSERT_EQ(stream_->Close(), STATUS_SUCCESS);
     stream_.reset();
     RestartProgram();
     ASSERT_EQ(OpenStream(640, 480), STATUS_SUCCESS);
-    EXPECT_EQ(Control(7), 2500u);
-    EXPECT_EQ(Control(36), 40u);
+    EXPECT_EQ(Control(kControlExposal), 2500u);
+    EXPECT_EQ(Control(kControlAllGain), 40u);
     EXPECT_EQ(ProcAmp(KSPROPERTY_VIDEOPROCAMP_GAMMA).Value, 24);
 }
 

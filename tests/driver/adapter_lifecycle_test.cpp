@@ -77,7 +77,7 @@ TEST_F(AdapterLifecycleTest, UnhandledCommandsAndUnknownPropertiesAreRefused) {
     ULONG value = 0;
     host::PropertyCall unknownId{CameraControlSet, 39, &value, sizeof(value)};
     EXPECT_EQ(adapter_->GetProperty(unknownId), STATUS_NOT_FOUND);
-    host::PropertyCall shortData{CameraControlSet, 2, &value, 2};
+    host::PropertyCall shortData{CameraControlSet, kControlBWPreview, &value, 2};
     EXPECT_EQ(adapter_->GetProperty(shortData), STATUS_BUFFER_TOO_SMALL);
     EXPECT_EQ(adapter_->PendingRequests(), 0u);
 }

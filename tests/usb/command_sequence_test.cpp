@@ -155,7 +155,7 @@ TEST_F(CommandSequenceTest, WithoutAStatusPipeQueriesStillSendAndReturnTheOldSta
     ReadStatusBlock(&Device());
     EXPECT_EQ(std::memcmp(&Device().Status, &before, sizeof(before)), 0);
 
-    UCHAR reply[kCameraWindowBytes] = {};
+    UCHAR reply[kWindowValueBytes] = {};
     QueryCameraWindow(&Device(), reply);
     EXPECT_EQ(OnlyBlockReceived().CommandCode, kCommandReadWindow);
     EXPECT_EQ(std::memcmp(reply, &before.Bytes[4], sizeof(reply)), 0);
