@@ -43,27 +43,28 @@ bool ParseFaultPosition(std::string_view text, FaultSpec* fault) {
     return ParseNumber(text.substr(dot + 1), &fault->Transfer) && fault->Transfer >= 1;
 }
 
+struct NamedFault {
+    const char* Name;
+    FaultKind Kind;
+    Endpoint Where;
+};
+const NamedFault kFaults[] = {
+    {"stall", FaultKind::Stall, Endpoint::Video},
+    {"short", FaultKind::ShortFrame, Endpoint::Video},
+    {"long", FaultKind::LongFrame, Endpoint::Video},
+    {"extra", FaultKind::ExtraTransfer, Endpoint::Video},
+    {"disconnect", FaultKind::Disconnect, Endpoint::Video},
+    {"command-stall", FaultKind::Stall, Endpoint::Command},
+    {"status-stall", FaultKind::Stall, Endpoint::Status},
+    {"command-error", FaultKind::TransferError, Endpoint::Command},
+    {"status-error", FaultKind::TransferError, Endpoint::Status},
+};
+
 bool ParseFaultKind(std::string_view kind, FaultSpec* fault) {
     if (TransferErrorStatus(kind, &fault->Status)) {
         fault->Kind = FaultKind::TransferError;
         return true;
     }
-    struct NamedFault {
-        const char* Name;
-        FaultKind Kind;
-        Endpoint Where;
-    };
-    static const NamedFault kFaults[] = {
-        {"stall", FaultKind::Stall, Endpoint::Video},
-        {"short", FaultKind::ShortFrame, Endpoint::Video},
-        {"long", FaultKind::LongFrame, Endpoint::Video},
-        {"extra", FaultKind::ExtraTransfer, Endpoint::Video},
-        {"disconnect", FaultKind::Disconnect, Endpoint::Video},
-        {"command-stall", FaultKind::Stall, Endpoint::Command},
-        {"status-stall", FaultKind::Stall, Endpoint::Status},
-        {"command-error", FaultKind::TransferError, Endpoint::Command},
-        {"status-error", FaultKind::TransferError, Endpoint::Status},
-    };
     for (const NamedFault& named : kFaults) {
         if (kind == named.Name) {
             fault->Kind = named.Kind;
@@ -78,7 +79,7 @@ bool ParseFault(std::string_view value, CameraOptions* options, std::string* err
     FaultSpec fault;
     size_t at = value.find('@');
     if (!ParseFaultKind(value.substr(0, at), &fault)) {
-        *error = "unknown fault kind '" + std::string(value.substr(0, at)) + "'";
+        *error = "unknown fault kind '" + std::string(value.substr(0, at)) + "' (kinds: " + FaultKindNames() + ")";
         return false;
     }
     if (at != std::string_view::npos) {
@@ -113,7 +114,24 @@ bool ParseScene(std::string_view value, SceneKind* scene) {
     return true;
 }
 
+const char* ExpectedValues(std::string_view name) {
+    if (name == "fps") return "frames a second, above 0 and at most 1000";
+    if (name == "endpoints") return "1, 2 or 3";
+    if (name == "buffer") return "1 to 16 frames";
+    if (name == "seed") return "a whole number";
+    if (name == "noise") return "a sigma of 0 to 64 grey levels";
+    if (name == "config") return "normal, truncated or no-interface";
+    return "chart, flat or dark";  // scene
+}
+
 }  // namespace
+
+std::string FaultKindNames() {
+    std::string names;
+    for (const NamedStatus& named : kTransferErrors) names += std::string(names.empty() ? "" : ", ") + named.Name;
+    for (const NamedFault& named : kFaults) names += std::string(", ") + named.Name;
+    return names;
+}
 
 bool TransferErrorStatus(std::string_view name, USBD_STATUS* status) {
     for (const NamedStatus& named : kTransferErrors) {
@@ -155,10 +173,14 @@ bool ApplyCameraOption(std::string_view text, CameraOptions* options, std::strin
     } else if (name == "fault") {
         return ParseFault(value, options, error);
     } else {
-        *error = "unknown camera option '" + std::string(name) + "'";
+        *error = "unknown camera option '" + std::string(name) +
+                 "' (options: fps, endpoints, buffer, seed, noise, config, scene, fault)";
         return false;
     }
-    if (!ok) *error = "bad value '" + std::string(value) + "' for camera option " + std::string(name);
+    if (!ok) {
+        *error = "bad value '" + std::string(value) + "' for camera option " + std::string(name) + " (" +
+                 ExpectedValues(name) + ")";
+    }
     return ok;
 }
 

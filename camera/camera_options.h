@@ -61,6 +61,9 @@ struct CameraOptions {
 // transfer count on that endpoint). Returns false with a one-line reason on bad input.
 bool ApplyCameraOption(std::string_view text, CameraOptions* options, std::string* error);
 
+// The fault kinds fault= takes, for help texts and messages: "invalid-parameter, babble, ...".
+std::string FaultKindNames();
+
 // The status a transfer-error kind name stands for; false if the name is not one.
 bool TransferErrorStatus(std::string_view name, USBD_STATUS* status);
 

@@ -29,6 +29,31 @@ ULONG FindSlopeStart(const UCHAR* Table) {
     }
 }
 
+bool SameTable(const UCHAR* Table, const UCHAR* Other) {
+    for (ULONG Index = 0; Index < GainTableEntries; ++Index) {
+        if (LoadTableEntry(Table, Index) != Other[Index]) return false;
+    }
+    return true;
+}
+
+// The slope read from one entry is coarse (entry 128 of the table for 700 reads back 699), so
+// the values nearest the estimate are tried: one whose table is this table is the value it was
+// built from (of several that build the same table, the nearest). A table no value builds (a
+// white balance's) keeps the estimate.
+ULONG ValueBuildingTable(const UCHAR* Table, ULONG Estimate) {
+    UCHAR Candidate[GainTableEntries];
+    const LONGLONG Reach = Estimate / 64 + 2;
+    for (LONGLONG Step = 0; Step <= 2 * Reach; ++Step) {
+        // Estimate, +1, -1, +2, -2 ...
+        const LONGLONG Offset = (Step % 2 == 1) ? (Step + 1) / 2 : -(Step / 2);
+        const LONGLONG Value = static_cast<LONGLONG>(Estimate) + Offset;
+        if (Value < 1 || Value > 0x7FFFFFFF) continue;
+        FillGainTable(Candidate, static_cast<double>(Value) / UnityGainValue);
+        if (SameTable(Table, Candidate)) return static_cast<ULONG>(Value);
+    }
+    return Estimate;
+}
+
 }  // namespace
 
 BOOLEAN GetGain(const UCHAR* Table, PULONG Value) {
@@ -39,7 +64,7 @@ BOOLEAN GetGain(const UCHAR* Table, PULONG Value) {
         const UCHAR Entry = LoadTableEntry(Table, Index);
         if (Entry != 0 && Entry != 255) {
             const double Gain = static_cast<double>(Entry) / Index;
-            *Value = static_cast<ULONG>(static_cast<LONGLONG>(Gain * UnityGainValue + 0.5));
+            *Value = ValueBuildingTable(Table, static_cast<ULONG>(static_cast<LONGLONG>(Gain * UnityGainValue + 0.5)));
             return TRUE;
         }
     }

@@ -16,6 +16,8 @@ VOID FillGainTable(PUCHAR Table, double Factor);
 // Value 145 gives entry 50 = 15, not 14.
 VOID SetGain(PUCHAR Table, LONG Value);
 
-// Derives the gain value (units of 1/500) back from Table. Returns FALSE and leaves *Value
-// unchanged when every entry it scans is 0 or 255, so there is no slope to read.
+// Derives the gain value (units of 1/500) back from Table: the slope at entry 128 (or lower
+// while the table is saturated there), refined to the value SetGain built the table from when
+// one near it builds exactly this table. Returns FALSE and leaves *Value unchanged when every
+// entry it scans is 0 or 255, so there is no slope to read.
 BOOLEAN GetGain(const UCHAR* Table, PULONG Value);

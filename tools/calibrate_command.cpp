@@ -13,7 +13,8 @@
 #include "controls/camera_control_ids.h"
 #include "host/files/machine_root.h"
 #include "tools/capture_session.h"
-#include "tools/capture_settings.h"
+#include "tools/control_access.h"
+#include "tools/driver_bringup.h"
 #include "tools/command.h"
 #include "tools/picture_collector.h"
 #include "tools/picture_writer.h"
@@ -49,17 +50,6 @@ struct CalibrateOptions {
     std::vector<std::string> camera;
     std::string machineRoot;
 };
-
-int Fail(int exitStatus, const std::string& problem) {
-    std::fprintf(stderr, "vexacam calibrate: %s\n", problem.c_str());
-    return exitStatus;
-}
-
-SettingAssignment Assignment(const std::string& text) {
-    SettingAssignment assignment;
-    ParseSettingAssignment(text, &assignment);
-    return assignment;
-}
 
 NTSTATUS RequestState(CaptureSession& session, ULONG id, ULONG* value) {
     return session.Adapter().GetProperty({CameraControlSet, id, value, sizeof(*value)});
@@ -110,11 +100,11 @@ void ReportDefects(const WrittenFile& file) {
 }
 
 std::string Calibrate(CaptureSession& session, const CalibrationKind& kind) {
-    int64_t wasAutomatic = 0;
-    const SettingAssignment autoExposure = Assignment("AEing=1");
-    ReadSetting(session.Adapter(), autoExposure, &wasAutomatic);
-    std::string problem = ApplySettings(session.Adapter(), {Assignment(kind.AutoExposure ? "AEing=1" : "AEing=0")});
-    if (!problem.empty()) return problem;
+    bool wasAutomatic = false;
+    GetAutoExposure(session.Adapter(), &wasAutomatic);
+    NTSTATUS status = SetAutoExposure(session.Adapter(), kind.AutoExposure);
+    if (!NT_SUCCESS(status)) return "automatic exposure could not be set (status " + StatusText(status) + ")";
+    std::string problem;
 
     PictureFiles nothing;
     nothing.Bmp = false;
@@ -122,11 +112,12 @@ std::string Calibrate(CaptureSession& session, const CalibrationKind& kind) {
     std::unique_ptr<PictureWriter> writer = PictureWriter::Start(nothing, geometry, &problem);
     if (writer == nullptr) return problem;
     PictureCollector collector(session.Stream(), session.ImageSize(), session.FrameInterval(), *writer);
-    NTSTATUS status = session.Run();
+    status = session.Run();
     if (!NT_SUCCESS(status)) return "the stream did not start (status " + StatusText(status) + ")";
     problem = RunRequest(session, collector, kind);
     // The stored automatic exposure setting is the user's; the capture only borrowed it.
-    const std::string restored = ApplySettings(session.Adapter(), {Assignment(wasAutomatic ? "AEing=1" : "AEing=0")});
+    const NTSTATUS restoredStatus = SetAutoExposure(session.Adapter(), wasAutomatic);
+    const std::string restored = NT_SUCCESS(restoredStatus) ? "" : "automatic exposure could not be restored (status " + StatusText(restoredStatus) + ")";
     status = session.Stop();
     collector.Drain();
     if (problem.empty()) problem = restored;
@@ -139,32 +130,29 @@ int RunCalibrate(const CalibrateOptions& options) {
     for (const CalibrationKind& candidate : kKinds) {
         if (options.kind == candidate.Name) kind = &candidate;
     }
-    if (kind == nullptr) return Fail(kUsageError, "say gainmap or defects, not '" + options.kind + "'");
+    if (kind == nullptr) FailUsage("say gainmap or defects, not '" + options.kind + "'");
     SessionOptions sessionOptions;
-    sessionOptions.MachineRoot = options.machineRoot;
     sessionOptions.Camera.Scene = kind->Scene;
-    std::string problem = ParseFrameSize(options.format, &sessionOptions.Size);
-    if (problem.empty()) problem = ParseCameraOptions(options.camera, &sessionOptions);
-    if (!problem.empty()) return Fail(kUsageError, problem);
+    sessionOptions.Size = ParseFrameSize(options.format, "--format");
+    ParseCameraOptions(options.camera, &sessionOptions);
+    UseMachineRoot(options.machineRoot, true);
 
-    std::unique_ptr<CaptureSession> session;
-    const int opened = CaptureSession::Open(sessionOptions, &session, &problem);
-    if (opened != 0) return Fail(opened, problem);
+    CaptureSession session(sessionOptions);
     const DirectorySnapshot before(host::SystemRootPath());
-    problem = Calibrate(*session, *kind);
-    const NTSTATUS closed = session->Close();
+    std::string problem = Calibrate(session, *kind);
+    const NTSTATUS closed = session.Close();
     if (problem.empty() && !NT_SUCCESS(closed)) problem = "the driver did not shut down cleanly (status " + StatusText(closed) + ")";
-    if (!problem.empty()) return Fail(kRuntimeError, problem);
+    if (!problem.empty()) FailRuntime(problem);
 
     const std::vector<WrittenFile> written = before.WrittenSince();
-    if (written.empty()) return Fail(kRuntimeError, "the driver wrote no calibration file");
+    if (written.empty()) FailRuntime("the driver wrote no calibration file");
     for (const WrittenFile& file : written) {
         if (kind->Scene == camera::SceneKind::Flat) ReportGainMap(file); else ReportDefects(file);
     }
     if (kind->Scene == camera::SceneKind::Flat) {
         std::printf("the flat field is applied while LightAVG is on: vexacam controls set LightAVG 1\n");
     }
-    return 0;
+    return kDone;
 }
 
 void AddCalibrateCommand(CLI::App& program) {
@@ -178,7 +166,7 @@ void AddCalibrateCommand(CLI::App& program) {
         ->allow_extra_args(false);
     command->add_option("--machine-root", options->machineRoot,
                         "Directory of the machine's registry and SystemRoot");
-    command->callback([options] { SetExitStatus(RunCalibrate(*options)); });
+    SetCommandAction(command, [options] { return RunCalibrate(*options); });
 }
 
 CommandRegistration registration("calibrate", AddCalibrateCommand);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -23,6 +24,8 @@
 #include "tools/progress_display.h"
 #include "tools/raw_frame_recorder.h"
 #include "tools/status_text.h"
+#include "tools/driver_bringup.h"
+#include "tools/machine_registry.h"
 
 namespace vexacam::tools {
 namespace {
@@ -31,6 +34,8 @@ struct CaptureOptions {
     std::string format = "640x480";
     uint32_t frames = 30;
     double duration = 0;
+    bool durationGiven = false;
+    std::string durationText;
     std::string output = "capture";
     std::vector<std::string> settings;
     std::string video;
@@ -56,51 +61,34 @@ double ProcessCpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-std::string MakePlan(const CaptureOptions& options, CapturePlan* plan) {
-    std::string problem = ParseFrameSize(options.format, &plan->session.Size);
-    if (problem.empty()) problem = ParseCameraOptions(options.camera, &plan->session);
-    if (!problem.empty()) return problem;
+CapturePlan MakePlan(const CaptureOptions& options) {
+    CapturePlan plan;
+    plan.session.Size = ParseFrameSize(options.format, "--format");
+    ParseCameraOptions(options.camera, &plan.session);
     for (const std::string& text : options.settings) {
-        SettingAssignment assignment;
-        problem = ParseSettingAssignment(text, &assignment);
-        if (!problem.empty()) return problem;
-        plan->settings.push_back(assignment);
+        plan.settings.push_back(ParseSettingAssignment(text, SettingPlace::Capture));
     }
-    if (options.duration > 0) {
-        plan->limits.Seconds = options.duration;
+    if (options.durationGiven) {
+        if (!(options.duration > 0)) FailUsage("--duration must be positive (seconds), not '" + options.durationText + "'");
+        plan.limits.Seconds = options.duration;
     } else if (options.frames == 0) {
-        return "--frames must be at least 1";
+        FailUsage("--frames must be at least 1");
     } else {
-        plan->limits.Frames = options.frames;
+        plan.limits.Frames = options.frames;
     }
     if (options.noBmp && !options.png && options.video.empty() && !options.raw) {
-        return "--no-bmp leaves nothing to write; add --png, --video or --raw";
+        FailUsage("--no-bmp leaves nothing to write; add --png, --video or --raw");
     }
-    if (!options.video.empty() && plan->limits.Seconds == 0 &&
-        AviFile::FileSizeFor(plan->session.Size.Width, plan->session.Size.Height,
-                             plan->limits.Frames) > kAviSizeLimit) {
-        return "--video: " + std::to_string(plan->limits.Frames) + " frames of " + options.format +
-               " pass the 1 GiB an AVI file can hold";
+    if (!options.video.empty() && plan.limits.Seconds == 0 &&
+        AviFile::FileSizeFor(plan.session.Size.Width, plan.session.Size.Height, plan.limits.Frames) > kAviSizeLimit) {
+        FailUsage("--video: " + std::to_string(plan.limits.Frames) + " frames of " + options.format +
+                  " pass the 1 GiB an AVI file can hold");
     }
-    plan->session.MachineRoot = options.machineRoot;
-    plan->files.Directory = options.output;
-    plan->files.Bmp = !options.noBmp;
-    plan->files.Png = options.png;
-    plan->files.VideoPath = options.video;
-    if (!host::MakeDirectories(options.output)) {
-        return "cannot create the output directory " + options.output + ": " + std::strerror(errno);
-    }
-    return "";
-}
-
-void ReadBackSettings(CaptureSession& session, const std::vector<SettingAssignment>& settings,
-                      CaptureSummary* summary) {
-    for (const SettingAssignment& assignment : settings) {
-        int64_t value = 0;
-        if (NT_SUCCESS(ReadSetting(session.Adapter(), assignment, &value))) {
-            summary->Settings.emplace_back(assignment.Name, value);
-        }
-    }
+    plan.files.Directory = options.output;
+    plan.files.Bmp = !options.noBmp;
+    plan.files.Png = options.png;
+    plan.files.VideoPath = options.video;
+    return plan;
 }
 
 double AverageIntervalMs(const std::vector<LONGLONG>& times) {
@@ -143,39 +131,38 @@ std::string RunStream(CaptureSession& session, const CapturePlan& plan, PictureW
     return "";
 }
 
-int Fail(int exitStatus, const std::string& problem) {
-    std::fprintf(stderr, "vexacam capture: %s\n", problem.c_str());
-    return exitStatus;
-}
-
 int RunCapture(const CaptureOptions& options) {
-    CapturePlan plan;
-    std::string problem = MakePlan(options, &plan);
-    if (!problem.empty()) return Fail(kUsageError, problem);
-
-    std::unique_ptr<CaptureSession> session;
-    const int opened = CaptureSession::Open(plan.session, &session, &problem);
-    if (opened != 0) return Fail(opened, problem);
-    problem = ApplySettings(session->Adapter(), plan.settings);
-    if (!problem.empty()) return Fail(kRuntimeError, problem);
+    const CapturePlan plan = MakePlan(options);
+    UseMachineRoot(options.machineRoot, true);
+    if (std::string stored = StoreRegistrySettings(plan.settings); !stored.empty()) {
+        FailRuntime("the settings could not be stored: " + stored);
+    }
+    CaptureSession session(plan.session);
+    std::string problem = ApplySettings(session.Adapter(), plan.settings);
+    if (!problem.empty()) FailRuntime(problem);
+    if (!host::MakeDirectories(options.output)) {
+        FailUsage("cannot create the output directory " + options.output + ": " + std::strerror(errno));
+    }
 
     CaptureSummary summary;
-    summary.Width = session->Width();
-    summary.Height = session->Height();
-    summary.FrameInterval = session->FrameInterval();
-    summary.CameraFramesPerSecond = session->CameraFramesPerSecond();
+    summary.Width = session.Width();
+    summary.Height = session.Height();
+    summary.FrameInterval = session.FrameInterval();
+    summary.CameraFramesPerSecond = session.CameraFramesPerSecond();
     summary.Directory = options.output;
     if (plan.files.Bmp) summary.PictureKinds.push_back("bmp");
     if (plan.files.Png) summary.PictureKinds.push_back("png");
     summary.Video = options.video;
-    ReadBackSettings(*session, plan.settings, &summary);
+    summary.Settings = ReadBackSettings(session.Adapter(), plan.settings);
+    problem = ApplyRequests(session.Adapter(), plan.settings);
+    if (!problem.empty()) FailRuntime(problem);
 
-    const PictureGeometry geometry{session->Width(), session->Height(), session->FrameInterval()};
+    const PictureGeometry geometry{session.Width(), session.Height(), session.FrameInterval()};
     std::unique_ptr<PictureWriter> writer = PictureWriter::Start(plan.files, geometry, &problem);
-    if (writer == nullptr) return Fail(kUsageError, problem);
+    if (writer == nullptr) FailUsage(problem);
     std::unique_ptr<RawFrameRecorder> raw;
-    if (options.raw) raw = std::make_unique<RawFrameRecorder>(session->Camera(), options.output);
-    summary.Failure = RunStream(*session, plan, *writer, raw.get(), isatty(STDERR_FILENO) != 0, &summary);
+    if (options.raw) raw = std::make_unique<RawFrameRecorder>(session.Camera(), options.output);
+    summary.Failure = RunStream(session, plan, *writer, raw.get(), isatty(STDERR_FILENO) != 0, &summary);
     std::string writing = writer->Finish();
     if (raw != nullptr) {
         const std::string rawWriting = raw->Finish();
@@ -183,9 +170,12 @@ int RunCapture(const CaptureOptions& options) {
         summary.RawFrames = raw->Saved();
     }
     if (summary.Failure.empty()) summary.Failure = writing;
-    const NTSTATUS closed = session->Close();
+    const NTSTATUS closed = session.Close();
     if (summary.Failure.empty() && !NT_SUCCESS(closed)) {
         summary.Failure = "the driver did not shut down cleanly (status " + StatusText(closed) + ")";
+    }
+    if (summary.Failure.empty() && !plan.settings.empty()) {
+        if (std::string stored = StoreRegistry(); !stored.empty()) summary.Failure = "the settings could not be stored: " + stored;
     }
 
     if (options.json) {
@@ -194,7 +184,8 @@ int RunCapture(const CaptureOptions& options) {
         PrintSummary(stdout, summary);
     }
     std::fflush(stdout);
-    return summary.Failure.empty() ? 0 : Fail(kRuntimeError, summary.Failure);
+    if (!summary.Failure.empty()) FailRuntime(summary.Failure);
+    return kDone;
 }
 
 void AddCaptureCommand(CLI::App& program) {
@@ -206,13 +197,21 @@ void AddCaptureCommand(CLI::App& program) {
         ->capture_default_str();
     CLI::Option* frames = command->add_option("--frames", options->frames, "Pictures to capture")
                               ->capture_default_str();
-    command->add_option("--duration", options->duration, "Capture for this many seconds instead")
-        ->check(CLI::PositiveNumber)
+    command->add_option_function<std::string>(
+               "--duration",
+               [options](const std::string& text) {
+                   options->durationGiven = true;
+                   options->durationText = text;
+                   char* end = nullptr;
+                   options->duration = std::strtod(text.c_str(), &end);
+                   if (text.empty() || *end != '\0') options->duration = 0;
+               },
+               "Capture for this many seconds instead (positive)")
         ->excludes(frames);
     command->add_option("--output", options->output, "Directory for the pictures")->capture_default_str();
     command->add_option("--set", options->settings,
                         "NAME=VALUE: a setting or request flag applied through the driver's "
-                        "properties before the stream runs; repeatable. Names: " + SettingNames())
+                        "properties before the stream runs; repeatable. Names: " + SettingNames(SettingPlace::Capture))
         ->allow_extra_args(false);
     command->add_option("--video", options->video, "Also write an uncompressed RGB24 AVI");
     command->add_flag("--raw", options->raw,
@@ -220,13 +219,14 @@ void AddCaptureCommand(CLI::App& program) {
     command->add_flag("--png", options->png, "Also write each picture as PNG");
     command->add_flag("--no-bmp", options->noBmp, "Write no BMP pictures (with --png, --video or --raw)");
     command->add_option("--camera", options->camera,
-                        "OPTION=VALUE for the simulated camera: fps=, endpoints=, buffer=, seed=, "
-                        "noise=, fault=KIND[@FRAME[.TRANSFER]]; repeatable")
+                        "OPTION=VALUE for the simulated camera; repeatable: fps=RATE, endpoints=1|2|3, "
+                        "buffer=FRAMES, seed=N, noise=SIGMA, scene=chart|flat|dark, "
+                        "fault=KIND[@FRAME[.TRANSFER]] with KIND one of " + camera::FaultKindNames())
         ->allow_extra_args(false);
     command->add_option("--machine-root", options->machineRoot,
                         "Directory of the machine's registry and SystemRoot");
     command->add_flag("--json", options->json, "Print the summary as one JSON object");
-    command->callback([options] { SetExitStatus(RunCapture(*options)); });
+    SetCommandAction(command, [options] { return RunCapture(*options); });
 }
 
 CommandRegistration registration("capture", AddCaptureCommand);

@@ -1,10 +1,6 @@
-// The driver loaded in the host, an adapter brought up for a simulated camera, and the capture
-// stream opened at one of the advertised sizes with the format the data intersection answers.
-// Everything goes through the host's client API: the program sees the driver as an
-// application sees a capture device.
-//
-// Teardown order is the framework's: stream, adapter, driver (whose unload checks for pool
-// leaks), and the camera last, since the adapter is bound to it.
+// The capture stream of the driver on a simulated camera, opened at one of the advertised
+// sizes with the format the data intersection answers. Everything goes through the host's
+// client API: the program sees the driver as an application sees a capture device.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +9,7 @@
 #include <vector>
 
 #include "camera/camera_options.h"
-#include "camera/simulated_camera.h"
-#include "host/framework/client.h"
+#include "tools/driver_bringup.h"
 
 namespace vexacam::tools {
 
@@ -23,32 +18,30 @@ struct FrameSize {
     uint32_t Height = 480;
 };
 
-// "WxH" -> size. Empty string on success, otherwise the one-line reason.
-std::string ParseFrameSize(const std::string& text, FrameSize* size);
+// "WxH" -> size; a bad text ends the command (status 2) with a line saying what is wrong.
+FrameSize ParseFrameSize(const std::string& text, const char* option);
 
 struct SessionOptions {
-    std::string MachineRoot;   // empty: the environment's choice
     FrameSize Size;
     camera::CameraOptions Camera;
     bool CameraRateGiven = false;  // otherwise the camera runs at the format's frame rate
 };
 
-// Parses --camera OPTION=VALUE texts into options. Empty string or the one-line reason.
-std::string ParseCameraOptions(const std::vector<std::string>& texts, SessionOptions* options);
+// Parses --camera OPTION=VALUE texts into options; a bad one ends the command (status 2).
+void ParseCameraOptions(const std::vector<std::string>& texts, SessionOptions* options);
 
 class CaptureSession {
 public:
-    // Brings everything up and opens the stream (stopped). Returns 0, or kUsageError when the
-    // size is not advertised, or kRuntimeError; *problem then says what went wrong.
-    static int Open(const SessionOptions& options, std::unique_ptr<CaptureSession>* session,
-                    std::string* problem);
+    // Brings everything up and opens the stream (stopped). A size the driver does not
+    // advertise ends the command with status 2, anything else that fails with status 1.
+    explicit CaptureSession(const SessionOptions& options);
     ~CaptureSession();
     CaptureSession(const CaptureSession&) = delete;
     CaptureSession& operator=(const CaptureSession&) = delete;
 
-    host::AdapterClient& Adapter() { return *adapter_; }
+    host::AdapterClient& Adapter() { return device_.Adapter(); }
     host::StreamClient& Stream() { return *stream_; }
-    camera::SimulatedCamera& Camera() { return *camera_; }
+    camera::SimulatedCamera& Camera() { return device_.Camera(); }
 
     uint32_t Width() const { return size_.Width; }
     uint32_t Height() const { return size_.Height; }
@@ -67,12 +60,8 @@ public:
     NTSTATUS Close();
 
 private:
-    CaptureSession() = default;
-
-    std::unique_ptr<camera::SimulatedCamera> camera_;
-    std::unique_ptr<host::LoadedDriver> driver_;
-    std::unique_ptr<host::AdapterClient> adapter_;
-    std::unique_ptr<host::StreamClient> stream_;
+    DriverOnCamera device_;
+    std::unique_ptr<host::StreamClient> stream_;  // before the adapter goes
     FrameSize size_;
     LONGLONG frameInterval_ = 0;
     ULONG imageSize_ = 0;

@@ -1,43 +1,34 @@
-// Settings and request flags given as NAME=VALUE on the command line of a live capture, and
-// how each reaches the driver: through the device property sets, as an application's would.
-// The names are the stored settings' registry value names and the request flags of the
-// offline `process` command, so a name means the same thing in both.
+// The settings of a live capture (`--set NAME=VALUE`) and how each reaches the driver: stored
+// settings that a property reaches go through the property sets after the stream is opened
+// (which loads the stored ones) and before it runs; those that no property reaches go into the
+// registry before the driver comes up, since it reads them when the stream opens; one-shot
+// requests are sent once the capture is about to keep pictures.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/kernel.h"
-
-namespace host {
-class AdapterClient;
-}
+#include "host/framework/client.h"
+#include "tools/control_arguments.h"
 
 namespace vexacam::tools {
 
-struct PropertySetting;  // one row of the table behind the names
+// The registry set's assignments, written to the registry (and the file) before bring-up.
+// Empty on success, otherwise why the registry file could not take them.
+std::string StoreRegistrySettings(const std::vector<SettingAssignment>& assignments);
 
-struct SettingAssignment {
-    const PropertySetting* Setting = nullptr;
-    std::string Name;
-    int64_t Value = 0;
-};
+// The property assignments in order, requests left out. Automatic exposure is switched on
+// first (the capture's default) unless the list sets AEing itself, or asks for exposure by
+// hand (Exposal, OnePushExposure). Empty string on success, otherwise which property failed.
+std::string ApplySettings(host::AdapterClient& adapter, const std::vector<SettingAssignment>& assignments);
 
-// Parses NAME=VALUE. Empty string on success, otherwise the one-line reason.
-std::string ParseSettingAssignment(const std::string& text, SettingAssignment* assignment);
+// Sends the one-shot requests of the list. Empty string on success.
+std::string ApplyRequests(host::AdapterClient& adapter, const std::vector<SettingAssignment>& assignments);
 
-// Applies the assignments in order through the property sets. Automatic exposure is switched
-// on first (the capture's default) unless the list sets AEing itself, or sets Exposal, which
-// asks for manual exposure. Empty string on success, otherwise which property failed.
-std::string ApplySettings(host::AdapterClient& adapter,
-                          const std::vector<SettingAssignment>& assignments);
-
-// What the driver holds for the setting now, read back through the property get.
-NTSTATUS ReadSetting(host::AdapterClient& adapter, const SettingAssignment& assignment,
-                     int64_t* value);
-
-// The names accepted, for help texts.
-std::string SettingNames();
+// The settings of the list as the driver holds them now, by name, for the summary.
+std::vector<std::pair<std::string, int64_t>> ReadBackSettings(host::AdapterClient& adapter,
+                                                              const std::vector<SettingAssignment>& assignments);
 
 }  // namespace vexacam::tools

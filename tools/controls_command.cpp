@@ -1,350 +1,197 @@
-// vexacam controls: every property of the three device property sets, by readable name, id,
-// current value and published range; get or set one by name or by set and id. Everything goes
-// through the framework's property requests, as an application's would, so a set is stored by
-// the driver exactly as it would be from any client, and reaches the registry when the adapter
-// is shut down at the end of the command.
-#include <cctype>
-#include <cstdint>
+// vexacam controls: every control of the driver by name, with its value and published range;
+// get, set or reset them. Properties go through the framework's property requests, as an
+// application's would, so a set is stored by the driver exactly as it would be from any
+// client and reaches the registry when the adapter shuts down at the end of the command; the
+// command then checks that the registry file holds it. `list` and `get` leave the file alone.
 #include <cstdio>
-#include <cstdlib>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "camera/simulated_camera.h"
-#include "host/files/machine_root.h"
-#include "host/framework/linked_driver.h"
-#include "tools/camera_control_names.h"
+#include <nlohmann/json.hpp>
+
+#include "controls/camera_control_ids.h"
 #include "tools/command.h"
+#include "tools/control_access.h"
+#include "tools/control_arguments.h"
+#include "tools/control_table.h"
+#include "tools/driver_bringup.h"
+#include "tools/machine_registry.h"
+#include "tools/status_text.h"
 
 namespace vexacam::tools {
 namespace {
 
-// How a property's value is laid out in its request.
-enum class ValueShape { Ulong, Window, ProcAmp, VideoControl };
-
-struct ControlName {
-    const char* SetName;
-    const GUID* Set;
-    ULONG Id;
-    const char* Name;
-    ValueShape Shape;
-    ULONG DataSize;  // video control records differ in size
-};
-
-#define PROCAMP(id, name) \
-    {"procamp", &PROPSETID_VIDCAP_VIDEOPROCAMP, id, name, ValueShape::ProcAmp, sizeof(KSPROPERTY_VIDEOPROCAMP_S)}
-#define VIDEOCONTROL(id, name, record) \
-    {"videocontrol", &PROPSETID_VIDCAP_VIDEOCONTROL, id, name, ValueShape::VideoControl, sizeof(record)}
-
-// The camera control set's names come from the program's one name table.
-std::vector<ControlName> AllControls() {
-    std::vector<ControlName> controls = {
-        VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_CAPS, "Caps", KSPROPERTY_VIDEOCONTROL_CAPS_S),
-        VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_ACTUAL_FRAME_RATE, "ActualFrameRate",
-                     KSPROPERTY_VIDEOCONTROL_ACTUAL_FRAME_RATE_S),
-        VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_FRAME_RATES, "FrameRates", KSMULTIPLE_ITEM),
-        VIDEOCONTROL(KSPROPERTY_VIDEOCONTROL_MODE, "Mode", KSPROPERTY_VIDEOCONTROL_MODE_S),
-    };
-    for (ULONG id = 0; id < kCameraControlCount; ++id) {
-        const CameraControlId control = static_cast<CameraControlId>(id);
-        const bool window = control == kControlCameraWindow;
-        controls.push_back({"camera", &CameraControlSet, id, CameraControlName(control),
-                            window ? ValueShape::Window : ValueShape::Ulong,
-                            window ? kCameraWindowBytes : ULONG{sizeof(ULONG)}});
-    }
-    const ControlName procamp[] = {
-        PROCAMP(KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, "Brightness"),
-        PROCAMP(KSPROPERTY_VIDEOPROCAMP_CONTRAST, "Contrast"),
-        PROCAMP(KSPROPERTY_VIDEOPROCAMP_SATURATION, "Saturation"),
-        PROCAMP(KSPROPERTY_VIDEOPROCAMP_SHARPNESS, "Sharpness"),
-        PROCAMP(KSPROPERTY_VIDEOPROCAMP_GAMMA, "Gamma"),
-        PROCAMP(KSPROPERTY_VIDEOPROCAMP_WHITEBALANCE, "WhiteBalance"),
-        PROCAMP(KSPROPERTY_VIDEOPROCAMP_GAIN, "Gain"),
-    };
-    controls.insert(controls.end(), std::begin(procamp), std::end(procamp));
-    return controls;
-}
-
-const std::vector<ControlName> kControls = AllControls();
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// "camera" / "procamp" / "videocontrol" (with a few spellings people use).
-const char* CanonicalSet(const std::string& text) {
-    const std::string set = Lower(text);
-    if (set == "camera" || set == "cameracontrol" || set == "private") return "camera";
-    if (set == "procamp" || set == "videoprocamp" || set == "amplifier") return "procamp";
-    if (set == "videocontrol" || set == "video") return "videocontrol";
-    return nullptr;
-}
-
-// Takes the property from the front of *args: "SET ID", "SET.NAME" or a NAME that only one set
-// uses (case does not matter). Leaves the values behind.
-bool FindControl(std::vector<std::string>* args, const ControlName** found, std::string* problem) {
-    if (args->empty()) {
-        *problem = "name the property (see 'vexacam controls list')";
-        return false;
-    }
-    std::string first = (*args)[0];
-    if (const char* set = CanonicalSet(first); set != nullptr && args->size() >= 2) {
-        char* end = nullptr;
-        const std::string second = (*args)[1];
-        const unsigned long id = std::strtoul(second.c_str(), &end, 0);
-        if (second.empty() || *end != '\0') {
-            // "procamp gamma": a name within the set.
-            args->erase(args->begin());
-            (*args)[0] = std::string(set) + "." + second;
-            return FindControl(args, found, problem);
-        }
-        for (const ControlName& control : kControls) {
-            if (control.SetName == std::string(set) && control.Id == id) {
-                *found = &control;
-                args->erase(args->begin(), args->begin() + 2);
-                return true;
-            }
-        }
-        *problem = "no property " + second + " in the " + set + " set";
-        return false;
-    }
-    const size_t dot = first.find('.');
-    const char* set = dot == std::string::npos ? nullptr : CanonicalSet(first.substr(0, dot));
-    const std::string name = Lower(dot == std::string::npos ? first : first.substr(dot + 1));
-    int matches = 0;
-    for (const ControlName& control : kControls) {
-        if (Lower(control.Name) != name || (set != nullptr && control.SetName != std::string(set))) continue;
-        *found = &control;
-        ++matches;
-    }
-    if (matches == 1) {
-        args->erase(args->begin());
-        return true;
-    }
-    *problem = matches == 0 ? "no property named '" + first + "'"
-                            : "'" + first + "' is in more than one set: say camera." + first + " or procamp." + first;
-    return false;
-}
-
 struct ControlsOptions {
     std::string machineRoot;
     std::vector<std::string> args;
-    std::string flags;  // procamp sets: auto or manual
+    std::string flags;  // amplifier sets: auto or manual
+    bool json = false;
 };
 
-constexpr ULONG kNoValue = 0xA5A5A5A5;  // left in the buffer when a get writes nothing
-
-std::string FlagsText(ULONG flags) {
-    if (flags == KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO) return "auto";
-    if (flags == KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL) return "manual";
-    return std::to_string(flags);
+std::string Qualified(const Control& control) {
+    return std::string(SetName(control.Set)) + "." + control.Name;
 }
 
-// The published range of a procamp item, read from the table the driver registered.
-std::string PublishedRange(const host::AdapterClient& adapter, const ControlName& control) {
-    const HW_STREAM_HEADER& header = adapter.StreamHeader();
-    for (ULONG s = 0; s < header.NumDevPropArrayEntries; ++s) {
-        const KSPROPERTY_SET& set = header.DevicePropertiesArray[s];
-        if (!IsEqualGUID(*set.Set, *control.Set)) continue;
-        for (ULONG i = 0; i < set.PropertiesCount; ++i) {
-            const KSPROPERTY_ITEM& item = set.PropertyItem[i];
-            if (item.PropertyId != control.Id || item.Values == nullptr) continue;
-            std::string text;
-            for (ULONG m = 0; m < item.Values->MembersListCount; ++m) {
-                const KSPROPERTY_MEMBERSLIST& list = item.Values->MembersList[m];
-                if (list.MembersHeader.MembersFlags == KSPROPERTY_MEMBER_STEPPEDRANGES) {
-                    const auto* steps = static_cast<const KSPROPERTY_STEPPING_LONG*>(list.Members);
-                    text += std::to_string(steps->Bounds.SignedMinimum) + ".." +
-                            std::to_string(steps->Bounds.SignedMaximum) + " step " +
-                            std::to_string(steps->SteppingDelta);
-                } else if (list.MembersHeader.MembersFlags == KSPROPERTY_MEMBER_VALUES) {
-                    text += ", default " + std::to_string(*static_cast<const LONG*>(list.Members));
-                }
-            }
-            return text;
+nlohmann::json ReadingJson(const ControlReading& reading) {
+    if (!reading.Parts.empty()) {
+        return {{"height", reading.Parts[0]}, {"width", reading.Parts[1]}, {"x", reading.Parts[2]}, {"y", reading.Parts[3]}};
+    }
+    if (reading.HasNumber) return reading.Number;
+    return nullptr;
+}
+
+nlohmann::json ControlJson(const Control& control, const ControlReading& reading, NTSTATUS status) {
+    nlohmann::json json = {
+        {"set", SetName(control.Set)},
+        {"name", control.Name},
+        {"value", NT_SUCCESS(status) ? ReadingJson(reading) : nlohmann::json(nullptr)},
+        {"settable", Settable(control)},
+    };
+    if (control.Set != ControlSet::Registry) json["id"] = control.Id;
+    if (control.Ranged) {
+        json["min"] = control.Range.Minimum;
+        json["max"] = control.Range.Maximum;
+        json["step"] = control.Range.Step;
+        json["default"] = control.Range.Default;
+    }
+    if (control.Means != nullptr) json["same_as"] = control.Means;
+    if (!reading.Flags.empty()) json["flags"] = reading.Flags;
+    if (!NT_SUCCESS(status)) json["error"] = "get failed with status " + StatusText(status);
+    return json;
+}
+
+int ListControls(host::AdapterClient& adapter, bool json) {
+    nlohmann::json all = nlohmann::json::array();
+    if (!json) std::printf("%-12s %3s  %-20s %-36s %s\n", "set", "id", "name", "value", "range");
+    for (const Control& control : Controls()) {
+        ControlReading reading;
+        const NTSTATUS status = ReadControl(adapter, control, &reading);
+        if (json) {
+            all.push_back(ControlJson(control, reading, status));
+            continue;
         }
+        std::string value = NT_SUCCESS(status) ? reading.Text : "(get failed " + StatusText(status) + ")";
+        std::string range = RangeText(control);
+        if (control.Means != nullptr) range += std::string(range.empty() ? "" : "; ") + "same as " + control.Means;
+        const std::string id = control.Set == ControlSet::Registry ? "-" : std::to_string(control.Id);
+        std::printf("%-12s %3s  %-20s %-36s %s\n", SetName(control.Set), id.c_str(), control.Name,
+                    value.c_str(), range.c_str());
     }
-    return "-";
+    if (json) std::printf("%s\n", all.dump().c_str());
+    return kDone;
 }
 
-// Reads the property; the text of its value, or why there is none.
-NTSTATUS ReadValue(host::AdapterClient& adapter, const ControlName& control, std::string* text) {
-    switch (control.Shape) {
-    case ValueShape::Ulong: {
-        ULONG value = kNoValue;
-        const NTSTATUS status = adapter.GetProperty({*control.Set, control.Id, &value, sizeof(value)});
-        *text = value == kNoValue ? "(none)" : std::to_string(value);
-        return status;
-    }
-    case ValueShape::Window: {
-        ULONG window[4] = {};
-        const NTSTATUS status = adapter.GetProperty({*control.Set, control.Id, window, sizeof(window)});
-        *text = "height " + std::to_string(window[0]) + " width " + std::to_string(window[1]) + " x " +
-                std::to_string(window[2]) + " y " + std::to_string(window[3]);
-        return status;
-    }
-    case ValueShape::ProcAmp: {
-        KSPROPERTY_VIDEOPROCAMP_S data{};
-        const NTSTATUS status = adapter.GetProperty({*control.Set, control.Id, &data, sizeof(data), sizeof(data)});
-        *text = std::to_string(data.Value);
-        if (data.Capabilities != 0) *text += " (" + FlagsText(data.Flags) + ")";
-        return status;
-    }
-    case ValueShape::VideoControl: {
-        KSPROPERTY_VIDEOCONTROL_ACTUAL_FRAME_RATE_S data{};  // the largest of the four records
-        // Every record but the frame-rate list starts with the property itself.
-        const ULONG size = control.DataSize;
-        const ULONG input = control.Id == KSPROPERTY_VIDEOCONTROL_FRAME_RATES ? sizeof(KSPROPERTY) : size;
-        ULONG returned = 0;
-        const NTSTATUS status = adapter.GetProperty({*control.Set, control.Id, &data, size, input}, &returned);
-        const auto* words = reinterpret_cast<const ULONG*>(&data);
-        if (returned == 0) {
-            *text = "(none)";
-        } else if (control.Id == KSPROPERTY_VIDEOCONTROL_ACTUAL_FRAME_RATE) {
-            *text = std::to_string(data.CurrentActualFrameRate) + " fps (max " +
-                    std::to_string(data.CurrentMaxAvailableFrameRate) + ")";
-        } else {
-            *text = std::to_string(words[7]);  // Caps or Mode, after Property and StreamIndex
-        }
-        return status;
-    }
-    }
-    return STATUS_NOT_IMPLEMENTED;
+std::string ReadBack(host::AdapterClient& adapter, const Control& control) {
+    ControlReading reading;
+    const NTSTATUS status = ReadControl(adapter, control, &reading);
+    if (!NT_SUCCESS(status)) FailRuntime("get " + Qualified(control) + " failed with status " + StatusText(status));
+    return reading.Text;
 }
 
-NTSTATUS WriteValue(host::AdapterClient& adapter, const ControlName& control,
-                    const std::vector<ULONG>& values, ULONG flags) {
-    switch (control.Shape) {
-    case ValueShape::Ulong: {
-        ULONG value = values[0];
-        return adapter.SetProperty({*control.Set, control.Id, &value, sizeof(value)});
-    }
-    case ValueShape::Window: {
-        ULONG window[4] = {values[0], values[1], values[2], values[3]};
-        return adapter.SetProperty({*control.Set, control.Id, window, sizeof(window)});
-    }
-    case ValueShape::ProcAmp: {
-        KSPROPERTY_VIDEOPROCAMP_S data{};
-        data.Value = static_cast<LONG>(values[0]);
-        data.Flags = flags;
-        return adapter.SetProperty({*control.Set, control.Id, &data, sizeof(data), sizeof(data)});
-    }
-    case ValueShape::VideoControl: {
-        KSPROPERTY_VIDEOCONTROL_MODE_S data{};
-        data.Mode = static_cast<LONG>(values[0]);
-        return adapter.SetProperty({*control.Set, control.Id, &data, sizeof(data), sizeof(data)});
-    }
-    }
-    return STATUS_NOT_IMPLEMENTED;
-}
-
-std::string StatusText(NTSTATUS status) {
-    char text[16];
-    std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(static_cast<uint32_t>(status)));
-    return text;
-}
-
-int ListControls(host::AdapterClient& adapter) {
-    std::printf("%-12s %3s  %-24s %-36s %s\n", "set", "id", "name", "value", "range");
-    for (const ControlName& control : kControls) {
-        std::string value;
-        const NTSTATUS status = ReadValue(adapter, control, &value);
-        if (!NT_SUCCESS(status)) value = "(get failed " + StatusText(status) + ")";
-        std::printf("%-12s %3lu  %-24s %-36s %s\n", control.SetName, static_cast<unsigned long>(control.Id),
-                    control.Name, value.c_str(), PublishedRange(adapter, control).c_str());
-    }
-    return 0;
-}
-
-// Parses "12", "0x1F" or "-3" as a 32-bit value.
-bool ParseValue(const std::string& text, ULONG* value) {
-    char* end = nullptr;
-    const long long parsed = std::strtoll(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || parsed < -2147483648LL || parsed > 4294967295LL) return false;
-    *value = static_cast<ULONG>(parsed);
+// Exposure by hand is taken only while automatic exposure is off, as capture --set does it.
+bool SwitchOffAutoExposureFor(host::AdapterClient& adapter, const Control& control, ULONG flags) {
+    const bool manualExposure = (control.Set == ControlSet::Camera && control.Id == kControlExposal) ||
+                                (control.Shape == ValueShape::ProcAmp && control.Id == KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS &&
+                                 flags != KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO);
+    bool on = false;
+    if (!manualExposure || !NT_SUCCESS(GetAutoExposure(adapter, &on)) || !on) return false;
+    const NTSTATUS status = SetAutoExposure(adapter, false);
+    if (!NT_SUCCESS(status)) FailRuntime("automatic exposure could not be switched off (status " + StatusText(status) + ")");
     return true;
 }
 
-int Usage(const std::string& problem) {
-    std::fprintf(stderr, "vexacam controls: %s\n", problem.c_str());
-    return kUsageError;
+// A stored setting that no property reaches goes straight into the registry; the driver reads
+// it when a stream opens. (Brought up here, the driver would save its own value over it.)
+int SetStoredValue(const Control& control, int64_t value) {
+    WriteStoredValue(control.Name, static_cast<uint32_t>(value));
+    const std::string stored = StoreRegistry();
+    if (!stored.empty()) FailRuntime("the setting could not be stored: " + stored);
+    std::printf("%s = %lld\n", Qualified(control).c_str(), static_cast<long long>(value));
+    return kDone;
+}
+
+// Removes the stored settings, then brings the driver up and down once so that it stores its
+// own defaults.
+int ResetControls(bool json) {
+    ForgetStoredSettings();
+    DriverOnCamera device;
+    device.Attach();
+    nlohmann::json values = nlohmann::json::object();
+    for (const Control& control : Controls()) {
+        if (control.Use != ControlUse::Setting || control.Means != nullptr) continue;
+        ControlReading reading;
+        if (NT_SUCCESS(ReadControl(device.Adapter(), control, &reading))) values[control.Name] = reading.Number;
+    }
+    const NTSTATUS closed = device.Close();
+    if (!NT_SUCCESS(closed)) FailRuntime("the driver did not shut down cleanly (status " + StatusText(closed) + ")");
+    const std::string stored = StoreRegistry();
+    if (!stored.empty()) FailRuntime("the defaults could not be stored: " + stored);
+    if (json) {
+        std::printf("%s\n", values.dump().c_str());
+    } else {
+        std::printf("%zu stored settings are back at their defaults\n", values.size());
+    }
+    return kDone;
 }
 
 int RunControls(const ControlsOptions& options) {
-    if (options.args.empty()) return Usage("say list, get or set");
-    const std::string& action = options.args[0];
-    if (action != "list" && action != "get" && action != "set") return Usage("unknown action '" + action + "'");
-    std::vector<std::string> rest(options.args.begin() + 1, options.args.end());
-    const ControlName* control = nullptr;
-    std::string problem;
-    if (action != "list" && !FindControl(&rest, &control, &problem)) return Usage(problem);
-    std::vector<ULONG> values;
-    for (const std::string& text : rest) {
-        ULONG value;
-        if (!ParseValue(text, &value)) return Usage("not a value: '" + text + "'");
-        values.push_back(value);
-    }
-    ULONG flags = 0;
-    if (!options.flags.empty()) {
-        if (options.flags != "auto" && options.flags != "manual") return Usage("--flags is auto or manual");
-        flags = options.flags == "auto" ? KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO : KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL;
-    }
-    if (action == "get" && !values.empty()) return Usage("get takes no value");
-    if (action == "set" && values.size() != (control->Shape == ValueShape::Window ? 4u : 1u)) {
-        return Usage(control->Shape == ValueShape::Window ? "the window takes four values: height width x y"
-                                                          : "set takes one value");
+    const ControlCommand command = ParseControlCommand(options.args, options.flags);
+    const bool readOnly = command.Action != ControlAction::Set && command.Action != ControlAction::Reset;
+    UseMachineRoot(options.machineRoot, !readOnly);
+    if (readOnly) KeepRegistryFileAsItIs();
+    if (command.Action == ControlAction::Reset) return ResetControls(options.json);
+    if (command.Action == ControlAction::Set && command.Target->Shape == ValueShape::Stored) {
+        return SetStoredValue(*command.Target, command.Values[0]);
     }
 
-    if (!options.machineRoot.empty()) host::SetMachineRoot(options.machineRoot);
-    auto camera = std::make_unique<camera::SimulatedCamera>();  // outlives the adapter
-    std::unique_ptr<host::LoadedDriver> driver;
-    std::unique_ptr<host::AdapterClient> adapter;
-    NTSTATUS status = host::LoadedDriver::LoadLinked(&driver);
-    if (NT_SUCCESS(status)) status = driver->CreateAdapter(camera->PhysicalDeviceObject(), &adapter);
-    if (!NT_SUCCESS(status)) {
-        std::fprintf(stderr, "vexacam controls: the driver did not come up (status %s)\n", StatusText(status).c_str());
-        return kRuntimeError;
-    }
-    int result = 0;
-    if (action == "list") {
-        result = ListControls(*adapter);
+    DriverOnCamera device;
+    device.Attach();
+    host::AdapterClient& adapter = device.Adapter();
+    int result = kDone;
+    if (command.Action == ControlAction::List) {
+        result = ListControls(adapter, options.json);
+    } else if (command.Action == ControlAction::Get) {
+        std::printf("%s = %s\n", Qualified(*command.Target).c_str(), ReadBack(adapter, *command.Target).c_str());
     } else {
-        std::string text;
-        status = action == "get" ? ReadValue(*adapter, *control, &text) : WriteValue(*adapter, *control, values, flags);
-        if (NT_SUCCESS(status) && action == "set") status = ReadValue(*adapter, *control, &text);
-        if (NT_SUCCESS(status)) {
-            std::printf("%s.%s = %s\n", control->SetName, control->Name, text.c_str());
-        } else {
-            std::fprintf(stderr, "vexacam controls: %s %s.%s failed with status %s\n", action.c_str(),
-                         control->SetName, control->Name, StatusText(status).c_str());
-            result = kRuntimeError;
-        }
+        const Control& control = *command.Target;
+        const bool switchedOff = SwitchOffAutoExposureFor(adapter, control, command.Flags);
+        const NTSTATUS status = WriteControl(adapter, control, command.Values, command.Flags);
+        if (!NT_SUCCESS(status)) FailRuntime("set " + Qualified(control) + " failed with status " + StatusText(status));
+        std::printf("%s = %s%s\n", Qualified(control).c_str(), ReadBack(adapter, control).c_str(),
+                    switchedOff ? " (automatic exposure switched off)" : "");
     }
-    // Shutting the adapter down writes the settings to the registry.
-    if (!NT_SUCCESS(adapter->Uninitialize())) result = kRuntimeError;
-    adapter.reset();
-    driver.reset();
+    const NTSTATUS closed = device.Close();
+    if (!NT_SUCCESS(closed)) FailRuntime("the driver did not shut down cleanly (status " + StatusText(closed) + ")");
+    if (!readOnly) {
+        const std::string stored = StoreRegistry();
+        if (!stored.empty()) FailRuntime("the setting could not be stored: " + stored);
+    }
     return result;
 }
 
 void AddControlsCommand(CLI::App& program) {
     auto options = std::make_shared<ControlsOptions>();
     CLI::App* command = program.add_subcommand(
-        "controls", "List, get or set the camera's properties (stored in the machine's registry)");
+        "controls", "List, get, set or reset the camera's controls (stored in the machine's registry)");
     command->footer(
         "Actions:\n"
-        "  list                       every property with its value and published range\n"
-        "  get NAME | get SET ID      one property\n"
+        "  list                       every control with its value, range, step and default\n"
+        "  get NAME | get SET ID      one control\n"
         "  set NAME VALUE | set SET ID VALUE...\n"
-        "SET is camera, procamp or videocontrol; NAME as listed (e.g. Exposal, procamp.Brightness).\n"
-        "The camera window (camera 18) takes four values: height width x y.");
+        "  reset                      every stored setting back to the driver's default\n"
+        "NAME is a registry value name (Exposal, Contrast, R_Gain, ALL_Gain, Saturntion ...) or\n"
+        "another control as listed; the amplifier's names (Brightness, WhiteBalance, Gain ...)\n"
+        "stand for the settings they reach. SET is camera, procamp, videocontrol or registry;\n"
+        "SET.NAME names one set's control. Values outside the published range are refused.\n"
+        "The camera window (camera 18) takes four values: height width x y.\n"
+        "Setting Exposal switches automatic exposure (AEing) off, as the driver takes no exposure\n"
+        "by hand while it runs.");
     command->add_option("--machine-root", options->machineRoot, "Directory of the machine's registry and SystemRoot");
-    command->add_option("--flags", options->flags, "For procamp sets: auto or manual");
-    command->add_option("action", options->args, "list | get ... | set ...")->required();
-    command->callback([options] { SetExitStatus(RunControls(*options)); });
+    command->add_option("--flags", options->flags, "For procamp Brightness and WhiteBalance: auto or manual");
+    command->add_flag("--json", options->json, "list and reset: one JSON value on standard output");
+    command->add_option("action", options->args, "list | get ... | set ... | reset")->required();
+    SetCommandAction(command, [options] { return RunControls(*options); });
 }
 
 CommandRegistration registration("controls", AddControlsCommand);

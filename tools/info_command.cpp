@@ -3,18 +3,24 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "camera/simulated_camera.h"
+#include <nlohmann/json.hpp>
+
 #include "controls/camera_control_ids.h"
-#include "host/files/machine_root.h"
-#include "host/framework/linked_driver.h"
+#include "platform/ks.h"
+#include "host/framework/client.h"
 #include "tools/command.h"
+#include "tools/driver_bringup.h"
+#include "tools/machine_registry.h"
+#include "tools/status_text.h"
 
 namespace vexacam::tools {
 namespace {
 
 struct InfoOptions {
     std::string machineRoot;
+    bool json = false;
 };
 
 struct KnownSet {
@@ -102,31 +108,64 @@ void PrintDescription(const host::AdapterClient& adapter) {
     for (ULONG n = 0; n < header.NumberOfStreams; ++n) PrintStream(adapter, n);
 }
 
+nlohmann::json PropertySetsJson(const KSPROPERTY_SET* sets, ULONG count) {
+    nlohmann::json list = nlohmann::json::array();
+    for (ULONG i = 0; i < count; ++i) {
+        list.push_back({{"guid", GuidText(*sets[i].Set)}, {"name", SetName(*sets[i].Set)}, {"items", sets[i].PropertiesCount}});
+    }
+    return list;
+}
+
+nlohmann::json FormatJson(ULONG index, const KSDATARANGE* range) {
+    if (range->FormatSize < sizeof(KS_DATARANGE_VIDEO)) return {{"index", index}, {"type", "other"}};
+    const KS_VIDEOINFOHEADER& info = reinterpret_cast<const KS_DATARANGE_VIDEO*>(range)->VideoInfoHeader;
+    const LONGLONG interval = info.AvgTimePerFrame;
+    return {{"index", index},
+            {"type", SubtypeName(range->SubFormat)},
+            {"width", info.bmiHeader.biWidth},
+            {"height", info.bmiHeader.biHeight},
+            {"frame_interval_100ns", interval},
+            {"fps", interval > 0 ? 1e7 / static_cast<double>(interval) : 0.0},
+            {"image_bytes", info.bmiHeader.biSizeImage},
+            {"bit_rate", info.dwBitRate}};
+}
+
+nlohmann::json DescriptionJson(const host::AdapterClient& adapter) {
+    const HW_STREAM_HEADER& header = adapter.StreamHeader();
+    nlohmann::json streams = nlohmann::json::array();
+    for (ULONG n = 0; n < header.NumberOfStreams; ++n) {
+        const HW_STREAM_INFORMATION* info = adapter.StreamInformation(n);
+        nlohmann::json formats = nlohmann::json::array();
+        const std::vector<const KSDATARANGE*> ranges = adapter.Formats(n);
+        for (ULONG i = 0; i < ranges.size(); ++i) formats.push_back(FormatJson(i, ranges[i]));
+        streams.push_back({{"number", n},
+                           {"category", IsEqualGUID(*info->Category, PINNAME_VIDEO_CAPTURE) ? "video capture" : "other"},
+                           {"instances", info->NumberOfPossibleInstances},
+                           {"data_flow", info->DataFlow == KSPIN_DATAFLOW_OUT ? "out" : "in"},
+                           {"mediums", info->MediumsCount},
+                           {"formats", formats},
+                           {"property_sets", PropertySetsJson(info->StreamPropertiesArray, info->NumStreamPropArrayEntries)}});
+    }
+    return {{"stream_descriptor_bytes", adapter.StreamDescriptorSize()},
+            {"device_property_sets", PropertySetsJson(header.DevicePropertiesArray, header.NumDevPropArrayEntries)},
+            {"streams", streams}};
+}
+
 int RunInfo(const InfoOptions& options) {
-    if (!options.machineRoot.empty()) host::SetMachineRoot(options.machineRoot);
-    // Declared first: the camera must outlive the adapter bound to it.
-    auto camera = std::make_unique<camera::SimulatedCamera>();
-    std::unique_ptr<host::LoadedDriver> driver;
-    NTSTATUS status = host::LoadedDriver::LoadLinked(&driver);
-    if (!NT_SUCCESS(status)) {
-        std::fprintf(stderr, "vexacam info: the driver did not load (status 0x%08lX)\n",
-                     static_cast<unsigned long>(status));
-        return kRuntimeError;
+    UseMachineRoot(options.machineRoot, false);
+    KeepRegistryFileAsItIs();
+    DriverOnCamera device;
+    device.Attach();
+    if (options.json) {
+        std::printf("%s\n", DescriptionJson(device.Adapter()).dump().c_str());
+    } else {
+        std::printf("Adapter: simulated camera, stream descriptor %lu bytes\n",
+                    static_cast<unsigned long>(device.Adapter().StreamDescriptorSize()));
+        PrintDescription(device.Adapter());
     }
-    std::unique_ptr<host::AdapterClient> adapter;
-    status = driver->CreateAdapter(camera->PhysicalDeviceObject(), &adapter);
-    if (!NT_SUCCESS(status)) {
-        std::fprintf(stderr, "vexacam info: the adapter did not come up (status 0x%08lX)\n",
-                     static_cast<unsigned long>(status));
-        return kRuntimeError;
-    }
-    std::printf("Adapter: simulated camera, stream descriptor %lu bytes\n",
-                static_cast<unsigned long>(adapter->StreamDescriptorSize()));
-    PrintDescription(*adapter);
-    status = adapter->Uninitialize();
-    adapter.reset();
-    driver.reset();
-    return NT_SUCCESS(status) ? 0 : kRuntimeError;
+    const NTSTATUS status = device.Close();
+    if (!NT_SUCCESS(status)) FailRuntime("the driver did not shut down cleanly (status " + StatusText(status) + ")");
+    return kDone;
 }
 
 void AddInfoCommand(CLI::App& program) {
@@ -135,7 +174,8 @@ void AddInfoCommand(CLI::App& program) {
         program.add_subcommand("info", "Print the driver's stream, format and property description");
     info->add_option("--machine-root", options->machineRoot,
                      "Directory of the machine's registry and SystemRoot");
-    info->callback([options] { SetExitStatus(RunInfo(*options)); });
+    info->add_flag("--json", options->json, "The description as one JSON object");
+    SetCommandAction(info, [options] { return RunInfo(*options); });
 }
 
 CommandRegistration reg("info", AddInfoCommand);

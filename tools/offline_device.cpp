@@ -7,6 +7,8 @@
 #include <system_error>
 
 #include "controls/calibration.h"
+#include "controls/control_actions.h"
+#include "controls/stored_settings.h"
 #include "driver/device_context.h"
 #include "host/files/machine_root.h"
 #include "host/files/system_path.h"
@@ -80,6 +82,22 @@ OfflineDevice::~OfflineDevice() {
         std::error_code ignored;
         std::filesystem::remove_all(machineRoot_, ignored);
         host::SetMachineRoot("");
+    }
+}
+
+uint64_t OfflineDevice::MaxSamples() { return kRawFrameBytes; }
+
+void OfflineDevice::Apply(const std::string& name, uint32_t value) {
+    if (name == "OnePushExposure") {
+        if (device_->AEing == 0) device_->OnePushExposure = value != 0;  // refused while automatic
+    } else if (name == "OnePushWhiteBalance") {
+        device_->OnePushWhiteBalance = value != 0;
+    } else if (name == "GainMapCapture") {
+        device_->GainMapCapture = 1;  // whatever the value
+    } else {
+        std::u16string wide(name.begin(), name.end());
+        ApplyStoredSetting(device_, reinterpret_cast<PCWSTR>(wide.c_str()), value);
+        if (name == "Gamma") SetGammaIndex(device_, device_->Gamma);  // the tone table for it
     }
 }
 

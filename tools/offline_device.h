@@ -24,6 +24,14 @@ public:
 
     DeviceContext* Device() { return device_; }
 
+    // The largest Width x Height the driver's raw frame buffer holds.
+    static uint64_t MaxSamples();
+
+    // A stored setting by its registry value name, applied as the settings loader applies a
+    // stored REG_DWORD, or a request (OnePushExposure, OnePushWhiteBalance, GainMapCapture)
+    // as its property sets it.
+    void Apply(const std::string& name, uint32_t value);
+
     // Places the given files where the calibration loader looks for this width's ".dat" and
     // ".bpt" files (an empty path: no file) and runs the loader. Empty string on success.
     std::string LoadCalibrationFiles(const std::string& gainMapPath, const std::string& defectsPath);

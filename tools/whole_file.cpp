@@ -27,3 +27,25 @@ std::string WriteWholeFile(const std::string& path, const std::vector<uint8_t>& 
 }
 
 }  // namespace vexacam::tools
+
+namespace vexacam::tools {
+
+std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
+    bytes->clear();
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return "cannot read " + path + ": " + std::strerror(errno);
+    uint8_t block[65536];
+    std::string problem;
+    for (;;) {
+        const size_t got = std::fread(block, 1, sizeof(block), in);
+        bytes->insert(bytes->end(), block, block + got);
+        if (got < sizeof(block)) {
+            if (std::ferror(in)) problem = "cannot read " + path + ": " + std::strerror(errno);
+            break;
+        }
+    }
+    std::fclose(in);
+    return problem;
+}
+
+}  // namespace vexacam::tools

@@ -27,6 +27,7 @@ struct Store {
     std::mutex Mutex;
     bool Loaded = false;  // everything below is guarded by Mutex
     bool Dirty = false;
+    bool Held = false;
     std::string Path;
     FileStamp Stamp;
     Hive Keys;
@@ -76,7 +77,7 @@ void RefreshLocked(Store& store) {
 }
 
 bool FlushLocked(Store& store) {
-    if (!store.Dirty) return true;
+    if (!store.Dirty || store.Held) return true;
     if (!MakeDirectories(MachineRoot())) return false;
     if (!WriteFileAtomically(store.Path, FormatRegText(store.Keys))) return false;
     store.Stamp = StampOf(store.Path);
@@ -104,6 +105,12 @@ std::vector<std::string> HiveLoadWarnings() {
     std::lock_guard<std::mutex> lock(store.Mutex);
     RefreshLocked(store);
     return store.Warnings;
+}
+
+void HoldChangesInMemory(bool hold) {
+    Store& store = TheStore();
+    std::lock_guard<std::mutex> lock(store.Mutex);
+    store.Held = hold;
 }
 
 void DiscardHive() {

@@ -25,6 +25,11 @@ bool FlushHive();
 // Lines of the registry file that the last load skipped.
 std::vector<std::string> HiveLoadWarnings();
 
+// While held, changes stay in this process's memory and never reach the registry file, so a
+// program that only reads settings leaves the file as it found it, even though the driver it
+// brings up writes its settings back when it shuts down.
+void HoldChangesInMemory(bool hold);
+
 // Forgets the loaded hive so the next use reads the file again (tests simulating a restart).
 void DiscardHive();
 

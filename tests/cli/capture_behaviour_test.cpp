@@ -19,16 +19,16 @@ struct BadOption {
 const BadOption kBadOptions[] = {
     {"capture --format 320x240", "320x240"},                   // not advertised
     {"capture --format 640by480", "WIDTHxHEIGHT"},
-    {"capture --format 0x480", "WIDTHxHEIGHT"},
+    {"capture --format 0x480", "no pixels"},
     {"capture --frames 0", "--frames"},
     {"capture --frames many", "--frames"},
     {"capture --duration -1", "--duration"},
     {"capture --frames 2 --duration 1", "--duration"},          // one or the other
     {"capture --set Foo=1", "Foo"},
     {"capture --set Contrast", "NAME=VALUE"},
-    {"capture --set Contrast=300", "Contrast"},                 // a byte
+    {"capture --set Contrast=300", "1..32"},
     {"capture --set R_Gain=9999999999", "R_Gain"},
-    {"capture --set Saturntion=4", "registry"},                 // no property reaches it
+    {"capture --set GainMapCapture=1", "calibrate gainmap"},    // unchecked calibration
     {"capture --camera fps=0", "fps"},
     {"capture --camera lens=wide", "lens"},
     {"capture --camera fault=melt", "melt"},

@@ -44,6 +44,19 @@ inline size_t LineCount(const std::string& text) {
     return lines;
 }
 
+// Lines of standard error that report a problem ("vexacam capture: ..."), leaving out the
+// progress lines a capture writes there when it is not a terminal.
+inline size_t ProblemLines(const std::string& errors) {
+    size_t lines = 0;
+    for (size_t at = 0; at < errors.size();) {
+        if (errors.compare(at, 8, "vexacam ") == 0 || errors.compare(at, 8, "vexacam:") == 0) ++lines;
+        const size_t end = errors.find('\n', at);
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return lines;
+}
+
 inline bool HaveProgram(const char* name) {
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }

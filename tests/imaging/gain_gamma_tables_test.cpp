@@ -57,6 +57,20 @@ TEST(GetGain, ReadsBackTheValueATableWasBuiltFrom) {
     EXPECT_EQ(exact, 1000u);
 }
 
+TEST(GetGain, ReadsBackAValueThatBuildsExactlyTheTable) {
+    // The slope of one entry alone read 700 back as 699, and a stored 700 came back as 699.
+    // Some neighbours build one table (999 and 1000 both double every entry below 128).
+    for (LONG value = 1; value <= 6000; ++value) {
+        const Table table = TableFor(value);
+        ULONG readBack = 0;
+        ASSERT_TRUE(GetGain(table.data(), &readBack)) << value;
+        ASSERT_EQ(TableFor(static_cast<LONG>(readBack)), table) << value << " read back as " << readBack;
+    }
+    ULONG value = 0;
+    ASSERT_TRUE(GetGain(TableFor(700).data(), &value));
+    EXPECT_EQ(value, 700u);
+}
+
 TEST(GetGain, LeavesTheOutputAloneWhenNoEntryHasASlope) {
     ULONG value = 1234;
     EXPECT_FALSE(GetGain(TableFor(0).data(), &value)) << "all entries 0";
