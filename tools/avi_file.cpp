@@ -104,6 +104,7 @@ std::unique_ptr<AviFile> AviFile::Create(const std::string& path, uint32_t width
     avi->width_ = width;
     avi->height_ = height;
     avi->frameBytes_ = PaddedFrameBytes(width, height);
+    avi->fileBytes_ = kHeaderBytes + kChunkHeaderBytes;  // headers and the index's own
     avi->file_ = std::fopen(path.c_str(), "wb");
     if (avi->file_ == nullptr) {
         *problem = "cannot create " + path + ": " + std::strerror(errno);
@@ -128,11 +129,33 @@ std::string AviFile::Fail(const std::string& what) {
     return what + ": " + reason;
 }
 
-std::string AviFile::AddFrame(const uint8_t* bottomUpBgr) {
-    if (finished_) return "cannot add to " + path_ + ": already finished";
-    if (FileSizeFor(width_, height_, frameSizes_.size() + 1) > kAviSizeLimit) {
-        return path_ + " would pass 1 GiB; capture fewer or smaller frames";
+std::string AviFile::AddChunk(const uint8_t* data, uint32_t size) {
+    const uint64_t grown = fileBytes_ + kChunkHeaderBytes + size + kIndexEntryBytes;
+    if (grown > kAviSizeLimit) return path_ + " would pass 1 GiB; capture fewer or smaller frames";
+    Bytes header;
+    header.Fourcc("00db");
+    header.U32(size);
+    if (std::fwrite(header.Data().data(), 1, kChunkHeaderBytes, file_) != kChunkHeaderBytes ||
+        (size > 0 && std::fwrite(data, 1, size, file_) != size)) {
+        return Fail("cannot write " + path_);
     }
+    frameSizes_.push_back(size);
+    fileBytes_ = grown;
+    return "";
+}
+
+std::string AviFile::AddRepeat(int64_t period, int64_t) {
+    if (finished_) return "cannot add to " + path_ + ": already finished";
+    for (int64_t missing = lastPeriod_ + 1; lastPeriod_ >= 0 && missing <= period; ++missing) {
+        if (std::string problem = AddChunk(nullptr, 0); !problem.empty()) return problem;
+        lastPeriod_ = missing;
+    }
+    return "";
+}
+
+std::string AviFile::AddFrame(const uint8_t* bottomUpBgr, int64_t period, int64_t presentationTime) {
+    if (std::string problem = AddRepeat(period - 1, presentationTime); !problem.empty()) return problem;
+    lastPeriod_ = period;
     const uint32_t rowBytes = width_ * 3;
     const uint8_t* data = bottomUpBgr;
     if (frameBytes_ != rowBytes * height_) {
@@ -143,15 +166,7 @@ std::string AviFile::AddFrame(const uint8_t* bottomUpBgr) {
         }
         data = padded_.data();
     }
-    Bytes header;
-    header.Fourcc("00db");
-    header.U32(frameBytes_);
-    if (std::fwrite(header.Data().data(), 1, kChunkHeaderBytes, file_) != kChunkHeaderBytes ||
-        std::fwrite(data, 1, frameBytes_, file_) != frameBytes_) {
-        return Fail("cannot write " + path_);
-    }
-    frameSizes_.push_back(frameBytes_);
-    return "";
+    return AddChunk(data, frameBytes_);
 }
 
 std::string AviFile::Finish() {
@@ -163,7 +178,7 @@ std::string AviFile::Finish() {
     uint32_t offset = 4;  // from the 'movi' type code, as readers expect
     for (uint32_t size : frameSizes_) {
         index.Fourcc("00db");
-        index.U32(kAviifKeyFrame);
+        index.U32(size > 0 ? kAviifKeyFrame : 0);
         index.U32(offset);
         index.U32(size);
         offset += kChunkHeaderBytes + size;

@@ -66,4 +66,32 @@ std::vector<std::pair<std::string, int64_t>> ReadBackSettings(host::AdapterClien
     return settings;
 }
 
+RenderState ReadRenderState(host::AdapterClient& adapter) {
+    RenderState state;
+    for (const Control& control : Controls()) {
+        if (control.Use != ControlUse::Setting || control.Means != nullptr) continue;
+        ControlReading reading;
+        if (NT_SUCCESS(ReadControl(adapter, control, &reading)) && reading.HasNumber) {
+            state.Settings[control.Name] = static_cast<uint32_t>(reading.Number);
+        }
+    }
+    return state;
+}
+
+void PollRenderState(host::AdapterClient& adapter, RenderState* state) {
+    for (const char* name : {"Exposal", "R_Gain", "G_Gain", "B_Gain", "OnePushExposure", "OnePushWhiteBalance"}) {
+        ControlReading reading;
+        const Control* control = FindSetting(name);
+        if (!NT_SUCCESS(ReadControl(adapter, *control, &reading)) || !reading.HasNumber) continue;
+        const uint32_t value = static_cast<uint32_t>(reading.Number);
+        if (control->Use != ControlUse::Request) {
+            state->Settings[name] = value;
+        } else if (std::string(name) == "OnePushExposure") {
+            state->ExposurePending = value != 0;
+        } else {
+            state->WhiteBalancePending = value != 0;
+        }
+    }
+}
+
 }  // namespace vexacam::tools

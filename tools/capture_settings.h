@@ -12,6 +12,7 @@
 
 #include "host/framework/client.h"
 #include "tools/control_arguments.h"
+#include "tools/render_state.h"
 
 namespace vexacam::tools {
 
@@ -30,5 +31,13 @@ std::string ApplyRequests(host::AdapterClient& adapter, const std::vector<Settin
 // The settings of the list as the driver holds them now, by name, for the summary.
 std::vector<std::pair<std::string, int64_t>> ReadBackSettings(host::AdapterClient& adapter,
                                                               const std::vector<SettingAssignment>& assignments);
+
+// Every stored setting as the driver holds it now (the registry's for those no property
+// reaches), by registry value name: the state the frames of a capture are processed in.
+RenderState ReadRenderState(host::AdapterClient& adapter);
+
+// What changes while the stream runs, read again after each picture: the exposure, the gains
+// (a white balance rewrites them) and the one-shot requests.
+void PollRenderState(host::AdapterClient& adapter, RenderState* state);
 
 }  // namespace vexacam::tools

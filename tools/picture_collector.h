@@ -1,61 +1,62 @@
 // The application side of a live capture: keeps reads queued on the running stream with
-// buffers of the picture size, takes the pictures the driver delivers in order and hands them
-// to the writer, until the frames or the time asked for are done or the stream fails.
+// buffers of the picture size and takes the pictures the driver delivers, in order, handing
+// each to the caller. Reads are always queued, whatever the caller does with the pictures, so
+// the driver never drops a frame period for want of a buffer.
 //
 // The collector owns the read buffers, so it must see every read completed before it goes:
 // Drain after stopping the stream (the stop cancels what is still queued).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "host/framework/client.h"
-#include "tools/picture_writer.h"
-#include "tools/progress_display.h"
+#include "tools/buffer_pool.h"
 
 namespace vexacam::tools {
 
-struct CaptureLimits {
-    uint32_t Frames = 30;  // used when Seconds is 0
-    double Seconds = 0;    // > 0: a timed capture
-};
-
-struct CollectOutcome {
-    uint32_t Delivered = 0;
-    std::vector<LONGLONG> PresentationTimes;  // of the pictures kept
-    double ElapsedSeconds = 0;  // from the start of collecting to the last picture kept
-    std::string Failure;        // empty when the limits were met
+// One picture as the driver delivered it, with its stream header's account of it.
+struct DeliveredPicture {
+    std::vector<uint8_t> Pixels;  // bottom-up BGR rows, as the driver writes them
+    LONGLONG PresentationTime = 0;  // 100 ns from the stream's start
+    LONGLONG Duration = 0;
+    LONGLONG PictureNumber = 0;  // the frame period it was delivered in
+    LONGLONG DropCount = 0;      // periods without a picture so far
+    bool Discontinuity = false;
+    LONGLONG CompletionTime = 0;  // host time
 };
 
 class PictureCollector {
 public:
-    PictureCollector(host::StreamClient& stream, ULONG imageSize, LONGLONG frameInterval,
-                     PictureWriter& writer);
+    PictureCollector(host::StreamClient& stream, ULONG imageSize, LONGLONG frameInterval, BufferPool& buffers);
     ~PictureCollector();  // stops the stream first if reads are still out
     PictureCollector(const PictureCollector&) = delete;
     PictureCollector& operator=(const PictureCollector&) = delete;
 
-    // Runs in real time on the host clock; the stream must be running. Can be called again
-    // for more pictures: the reads stay queued in between.
-    CollectOutcome Collect(const CaptureLimits& limits, ProgressDisplay* progress = nullptr);
+    // Hands each delivered picture to Take until Take returns false, a stop signal arrives,
+    // or the stream fails. Take may move the pixels out; they come back through the pool.
+    // The stream must be running; can be called again, the reads stay queued in between.
+    // Returns "" or why the stream failed.
+    std::string Collect(const std::function<bool(DeliveredPicture&)>& take);
     // After the stream was stopped: takes the remaining (cancelled) reads.
     void Drain();
+    uint32_t Delivered() const { return delivered_; }
 
 private:
     void KeepReadsQueued();
-    std::vector<uint8_t> TakeBuffer();
-    // One completed read; false when it ends the capture with *failure set.
-    bool Take(const host::CompletedRead& read, bool wanted, CollectOutcome* outcome,
-              std::string* failure);
+    // One completed read; false with *failure set when it ends the capture.
+    bool Take(const host::CompletedRead& read, const std::function<bool(DeliveredPicture&)>& take,
+              bool* more, std::string* failure);
 
     host::StreamClient& stream_;
     ULONG imageSize_;
     LONGLONG frameInterval_;
-    PictureWriter& writer_;
+    BufferPool& buffers_;
     std::map<uint64_t, std::vector<uint8_t>> outstanding_;  // read id -> its buffer
-    std::vector<std::vector<uint8_t>> spare_;
+    uint32_t delivered_ = 0;
 };
 
 }  // namespace vexacam::tools

@@ -24,6 +24,9 @@ bool Encode(std::FILE* out, uint32_t width, uint32_t height, png_bytepp rows) {
     }
     png_init_io(png, out);
     png_set_compression_level(png, Z_BEST_SPEED);
+    // One filter instead of trying all five per row: a third of the time for photographs,
+    // a few per cent larger.
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);

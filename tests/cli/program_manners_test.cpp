@@ -46,7 +46,7 @@ const Failure kFailures[] = {
     {"capture --camera scene=moon", 2, "chart, flat or dark"},
     {"capture --camera fps=0", 2, "at most 1000"},
     {"capture --set Foo=1", 2, "Exposal"},                          // the names
-    {"calibrate whitebalance", 2, "gainmap or defects"},
+    {"calibrate whitebalance", 2, "gainmap (grey card)"},
     {"controls fiddle", 2, "list, get, set or reset"},
     {"controls get Nothing", 2, "Nothing"},
     {"controls set camera.Present 1", 2, "cannot be set"},
