@@ -5,14 +5,14 @@
 #include "bench_support.h"
 #include "driver/device_context.h"
 #include "imaging/process_frame.h"
-#include "usb/camera_defaults.h"
 #include "imaging/tone_table.h"
+#include "usb/camera_defaults.h"
 #include "usb/pipeline_tables.h"
 
 namespace vexacam::bench {
 namespace {
 
-VOID SendNowhere(DeviceContext*) {}
+NTSTATUS SendNowhere(DeviceContext*) { return STATUS_SUCCESS; }
 VOID NoDefectCapture(PUCHAR, ULONG, ULONG, DeviceContext*, PULONG) {}
 VOID NoGainMapCapture(ULONG, ULONG, PUCHAR, DeviceContext*) {}
 const FRAME_STAGE_ACTIONS kActions = {SendNowhere, NoDefectCapture, NoGainMapCapture};

@@ -58,6 +58,9 @@ const NamedFault kFaults[] = {
     {"status-stall", FaultKind::Stall, Endpoint::Status},
     {"command-error", FaultKind::TransferError, Endpoint::Command},
     {"status-error", FaultKind::TransferError, Endpoint::Status},
+    {"unresponsive", FaultKind::Unresponsive, Endpoint::Video},
+    {"command-unresponsive", FaultKind::Unresponsive, Endpoint::Command},
+    {"status-unresponsive", FaultKind::Unresponsive, Endpoint::Status},
 };
 
 bool ParseFaultKind(std::string_view kind, FaultSpec* fault) {

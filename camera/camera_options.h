@@ -19,6 +19,7 @@ enum class FaultKind {
     LongFrame,      // the frame is sent one byte long
     ExtraTransfer,  // one more whole transfer of data is sent before the frame's last one
     Disconnect,     // the camera drops off the bus
+    Unresponsive,   // the endpoint stops answering (NAKs every transfer) and never recovers
 };
 
 enum class Endpoint { Command, Video, Status };
@@ -30,7 +31,7 @@ struct FaultSpec {
     // Video faults hit the first frame sent whose number is at least `Frame` (frames are
     // numbered from 1 as the sensor produces them; 0 = the next frame sent), at its
     // `Transfer`th transfer (1-based). Command and status faults hit the `Transfer`th transfer
-    // on that endpoint from now.
+    // on that endpoint from now. An unresponsive video endpoint stops answering at once.
     uint64_t Frame = 0;
     uint32_t Transfer = 1;
 };
@@ -56,9 +57,10 @@ struct CameraOptions {
 // Applies one OPTION=VALUE pair. Options: fps=<rate>, endpoints=1|2|3, buffer=<frames>,
 // seed=<n>, noise=<sigma>, config=normal|truncated|no-interface, scene=chart|flat|dark,
 // fault=<kind>[@<frame>[.<transfer>]] with kind one of invalid-parameter, babble, xact,
-// not-responding, crc, other, stall, short, long, extra, disconnect (video endpoint) or
-// command-stall, status-stall, command-error, status-error (the @ number is then the
-// transfer count on that endpoint). Returns false with a one-line reason on bad input.
+// not-responding, crc, other, stall, short, long, extra, disconnect, unresponsive (video
+// endpoint) or command-stall, status-stall, command-error, status-error,
+// command-unresponsive, status-unresponsive (the @ number is then the transfer count on that
+// endpoint). Returns false with a one-line reason on bad input.
 bool ApplyCameraOption(std::string_view text, CameraOptions* options, std::string* error);
 
 // The fault kinds fault= takes, for help texts and messages: "invalid-parameter, babble, ...".

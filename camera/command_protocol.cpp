@@ -97,10 +97,17 @@ void SimulatedCamera::ReplyToQuery(const CommandBlock& block) {
     status_.Bytes[30] = counters_.Running ? 1 : 0;
 }
 
+// An unresponsive fault silences the endpoint from its transfer on: that transfer and every
+// later one wait for an answer that never comes (USBD_STATUS_PENDING).
 USBD_STATUS SimulatedCamera::TakeEndpointFault(Endpoint where) {
     uint64_t count = where == Endpoint::Command ? commandTransfers_ : statusTransfers_;
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (it->Where != where || it->Frame != count) continue;
+        if (it->Kind == FaultKind::Unresponsive) {
+            (where == Endpoint::Command ? commandUnresponsive_ : statusUnresponsive_) = true;
+            faults_.erase(it);
+            return USBD_STATUS_PENDING;
+        }
         USBD_STATUS status = it->Kind == FaultKind::Stall ? USBD_STATUS_STALL_PID : it->Status;
         faults_.erase(it);
         return status;
@@ -110,9 +117,12 @@ USBD_STATUS SimulatedCamera::TakeEndpointFault(Endpoint where) {
 
 host::usb::InTransferResult SimulatedCamera::ReadStatus(UCHAR* buffer, ULONG capacity) {
     host::usb::InTransferResult result;
-    result.Ready = true;
+    if (statusUnresponsive_) return result;
     statusTransfers_++;
-    result.Status = TakeEndpointFault(Endpoint::Status);
+    const USBD_STATUS fault = TakeEndpointFault(Endpoint::Status);
+    if (fault == USBD_STATUS_PENDING) return result;
+    result.Ready = true;
+    result.Status = fault;
     if (result.Status != USBD_STATUS_SUCCESS) return result;
     if (capacity < sizeof(StatusBlock)) {
         result.Status = USBD_STATUS_BUFFER_OVERRUN;  // the 64-byte packet does not fit

@@ -61,6 +61,10 @@ CameraCounters SimulatedCamera::Counters() const {
 
 void SimulatedCamera::InjectFault(const FaultSpec& fault) {
     std::lock_guard<std::mutex> lock(lock_);
+    if (fault.Kind == FaultKind::Unresponsive && fault.Where == Endpoint::Video) {
+        videoUnresponsive_ = true;
+        return;
+    }
     FaultSpec armed = fault;
     // Command and status faults count transfers from now on.
     if (fault.Where == Endpoint::Command) armed.Frame = commandTransfers_ + fault.Transfer;
@@ -111,6 +115,7 @@ USBD_STATUS SimulatedCamera::BulkOut(UCHAR endpointAddress, const UCHAR* data, U
     std::lock_guard<std::mutex> lock(lock_);
     if (!connected_) return USBD_STATUS_DEVICE_GONE;
     if (endpointAddress != kCommandEndpoint) return USBD_STATUS_STALL_PID;
+    if (commandUnresponsive_) return USBD_STATUS_PENDING;
     commandTransfers_++;
     USBD_STATUS fault = TakeEndpointFault(Endpoint::Command);
     if (fault != USBD_STATUS_SUCCESS) return fault;
@@ -136,7 +141,7 @@ host::usb::InTransferResult SimulatedCamera::BulkIn(UCHAR endpointAddress, UCHAR
     if (endpointAddress == kStatusEndpoint && options_.Endpoints >= 3) {
         return ReadStatus(buffer, capacity);
     }
-    if (endpointAddress != kVideoEndpoint) return result;
+    if (endpointAddress != kVideoEndpoint || videoUnresponsive_) return result;
     bool disconnect = false;
     result = video_.Transfer(buffer, capacity, &faults_, &disconnect);
     if (disconnect) {

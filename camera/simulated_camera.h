@@ -110,6 +110,9 @@ private:
     std::vector<FaultSpec> faults_;
     uint64_t commandTransfers_ = 0;
     uint64_t statusTransfers_ = 0;
+    bool commandUnresponsive_ = false;  // an unresponsive fault silenced the endpoint
+    bool statusUnresponsive_ = false;
+    bool videoUnresponsive_ = false;
     Sensor sensor_;
     VideoStream video_;
     CameraCounters counters_;

@@ -2,6 +2,7 @@
 // effect at once and writes it to the capture file for the width.
 #include "controls/calibration.h"
 #include "controls/calibration_io.h"
+#include "usb/trace.h"
 
 namespace {
 
@@ -61,7 +62,12 @@ VOID CaptureGainMap(ULONG Width, ULONG Height, PUCHAR Frame, DeviceContext* Devi
         const ULONG Sample = Frame[Index] == 0 ? 1 : Frame[Index];
         Device->GainMap[Index] = static_cast<SHORT>(Target / Sample);
     }
-    WriteCalibrationFile(GainMapFileName(Width, TRUE), Device->GainMap, Pixels * sizeof(SHORT));
+    const NTSTATUS Status =
+        WriteCalibrationFile(GainMapFileName(Width, TRUE), Device->GainMap, Pixels * sizeof(SHORT));
+    if (!NT_SUCCESS(Status)) {
+        TRACE_EVENT("gain map captured but not saved (%08X); the previous file stays",
+                    TraceStatus(Status));
+    }
 }
 
 VOID CaptureDefectTable(PUCHAR Frame, ULONG Height, ULONG Width, DeviceContext* Device,
@@ -81,6 +87,11 @@ VOID CaptureDefectTable(PUCHAR Frame, ULONG Height, ULONG Width, DeviceContext* 
         }
         WriteOnce(*DefectCount, Found);
     }
-    WriteCalibrationFile(DefectTableFileName(Width, TRUE), Device->DefectTable,
-                         ReadOnce(*DefectCount) * static_cast<ULONG>(sizeof(DefectEntry)));
+    const NTSTATUS Status =
+        WriteCalibrationFile(DefectTableFileName(Width, TRUE), Device->DefectTable,
+                             ReadOnce(*DefectCount) * static_cast<ULONG>(sizeof(DefectEntry)));
+    if (!NT_SUCCESS(Status)) {
+        TRACE_EVENT("defect table captured but not saved (%08X); the previous file stays",
+                    TraceStatus(Status));
+    }
 }

@@ -67,14 +67,74 @@ BOOLEAN ReadCalibration(HANDLE File, PVOID Buffer, ULONG Length, PULONG BytesRea
     return TRUE;
 }
 
-VOID WriteCalibrationFile(PCWSTR Name, const VOID* Data, ULONG Length) {
-    HANDLE File;
-    if (!NT_SUCCESS(OpenCalibrationFile(Name, GENERIC_ALL | FILE_WRITE_DATA, FILE_OVERWRITE_IF, &File))) {
-        return;  // the new table stays in effect in memory until the next load
-    }
+namespace {
+
+// "<name>.new" beside the file: the whole table is written there first.
+constexpr ULONG kNameCapacity = 64;
+constexpr WCHAR kTemporarySuffix[] = {'.', 'n', 'e', 'w'};
+constexpr ULONG kSuffixLength = sizeof(kTemporarySuffix) / sizeof(WCHAR);
+
+ULONG NameLength(PCWSTR Name) {
+    ULONG Length = 0;
+    while (Name[Length] != 0) ++Length;
+    return Length;
+}
+
+BOOLEAN MakeTemporaryName(PCWSTR Name, WCHAR (&Temporary)[kNameCapacity]) {
+    const ULONG Length = NameLength(Name);
+    if (Length + kSuffixLength + 1 > kNameCapacity) return FALSE;
+    RtlCopyMemory(Temporary, Name, Length * sizeof(WCHAR));
+    RtlCopyMemory(Temporary + Length, kTemporarySuffix, sizeof(kTemporarySuffix));
+    Temporary[Length + kSuffixLength] = 0;
+    return TRUE;
+}
+
+NTSTATUS WriteWholeFile(HANDLE File, const VOID* Data, ULONG Length) {
     IO_STATUS_BLOCK Io;
     LARGE_INTEGER Start;
     Start.QuadPart = 0;
-    ZwWriteFile(File, nullptr, nullptr, nullptr, &Io, const_cast<PVOID>(Data), Length, &Start, nullptr);
+    const NTSTATUS Status =
+        ZwWriteFile(File, nullptr, nullptr, nullptr, &Io, const_cast<PVOID>(Data), Length, &Start,
+                    nullptr);
+    if (!NT_SUCCESS(Status)) return Status;
+    return Io.Information == Length ? STATUS_SUCCESS : STATUS_DISK_FULL;
+}
+
+NTSTATUS RenameOver(HANDLE File, PCWSTR Name) {
+    struct {
+        FILE_RENAME_INFORMATION Info;
+        WCHAR Rest[kNameCapacity];
+    } Rename = {};
+    const ULONG Length = NameLength(Name);
+    Rename.Info.ReplaceIfExists = TRUE;
+    Rename.Info.RootDirectory = nullptr;
+    Rename.Info.FileNameLength = Length * sizeof(WCHAR);
+    RtlCopyMemory(Rename.Info.FileName, Name, Length * sizeof(WCHAR));
+    IO_STATUS_BLOCK Io;
+    return ZwSetInformationFile(File, &Io, &Rename, sizeof(Rename), FileRenameInformation);
+}
+
+VOID DeleteOpenFile(HANDLE File) {
+    FILE_DISPOSITION_INFORMATION Disposition;
+    Disposition.DeleteFile = TRUE;
+    IO_STATUS_BLOCK Io;
+    ZwSetInformationFile(File, &Io, &Disposition, sizeof(Disposition), FileDispositionInformation);
+}
+
+}  // namespace
+
+// A capture replaces its file whole or not at all: the table goes to a temporary file beside
+// it, which takes the file's name only once every byte is written. A failed write (a full disk)
+// leaves the previous file as it was, never a torn one that a later load would take for a map.
+NTSTATUS WriteCalibrationFile(PCWSTR Name, const VOID* Data, ULONG Length) {
+    WCHAR Temporary[kNameCapacity];
+    if (!MakeTemporaryName(Name, Temporary)) return STATUS_OBJECT_NAME_INVALID;
+    HANDLE File;
+    NTSTATUS Status = OpenCalibrationFile(Temporary, GENERIC_WRITE | DELETE, FILE_OVERWRITE_IF, &File);
+    if (!NT_SUCCESS(Status)) return Status;
+    Status = WriteWholeFile(File, Data, Length);
+    if (NT_SUCCESS(Status)) Status = RenameOver(File, Name);
+    if (!NT_SUCCESS(Status)) DeleteOpenFile(File);
     ZwClose(File);
+    return Status;
 }

@@ -1,11 +1,11 @@
 // CameraControlSet: one row per id. Plain settings are a field and a storing rule; the rest
 // name a handler. The handlers take no lock: the frame work item reads the same fields.
 #include "controls/camera_control_ids.h"
-#include "controls/command_fields.h"
 #include "controls/control_actions.h"
 #include "controls/property_handlers.h"
 #include "controls/window_placement.h"
 #include "imaging/gain_table.h"
+#include "usb/command_fields.h"
 #include "usb/command_sequences.h"
 
 namespace {
@@ -98,11 +98,6 @@ VOID SetDefectCapture(DeviceContext* Device, ULONG Value) {
 
 VOID RequestGainMapCapture(DeviceContext* Device, ULONG) { WriteOnce(Device->GainMapCapture, 1u); }
 
-BOOLEAN GetCameraValue(DeviceContext* Device, PULONG Value) {
-    QueryCameraValue(Device, Value);
-    return TRUE;
-}
-
 BOOLEAN GetAlwaysOne(DeviceContext*, PULONG Value) {
     *Value = 1;
     return TRUE;
@@ -165,7 +160,7 @@ constexpr CameraControl CameraControls[] = {
     GET_FIELD_SET(kControlGainMapCapture, GainMapCapture, RequestGainMapCapture),
     HANDLERS(kControlUnused32, nullptr, nullptr),
     HANDLERS(kControlUnused33, nullptr, nullptr),
-    HANDLERS(kControlCameraValue, GetCameraValue, SetOptionValue),
+    HANDLERS(kControlCameraValue, nullptr, SetOptionValue),  // the get asks the camera, apart
     HANDLERS(kControlPresent, GetAlwaysOne, nullptr),
     HANDLERS(kControlAllGain, GetAllGain, SetAnalogGain),
     FIELD(kControlColorAdjustType, ColorAdjustType, Whole),
@@ -189,12 +184,18 @@ constexpr ULONG kValueBytes = sizeof(ULONG);
 
 NTSTATUS GetCameraControl(DeviceContext* Device, ULONG Id, PVOID Data, ULONG DataSize,
                           PULONG BytesReturned) {
+    // The two ids that ask the camera fail with the camera's request.
     if (Id == kControlCameraWindow) {
         // The item table promises only 4 bytes; the window is 16.
         if (DataSize < kCameraWindowBytes) return STATUS_BUFFER_TOO_SMALL;
-        QueryCameraWindow(Device, Data);
-        *BytesReturned = kCameraWindowBytes;
-        return STATUS_SUCCESS;
+        const NTSTATUS Status = QueryCameraWindow(Device, Data);
+        if (NT_SUCCESS(Status)) *BytesReturned = kCameraWindowBytes;
+        return Status;
+    }
+    if (Id == kControlCameraValue) {
+        const NTSTATUS Status = QueryCameraValue(Device, static_cast<PULONG>(Data));
+        if (NT_SUCCESS(Status)) *BytesReturned = kValueBytes;
+        return Status;
     }
     if (Id >= kCameraControlCount) return STATUS_NOT_IMPLEMENTED;
     const CameraControl& Row = CameraControls[Id];

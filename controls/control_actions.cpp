@@ -1,9 +1,9 @@
 #include "controls/control_actions.h"
 
-#include "controls/command_fields.h"
 #include "imaging/gain_table.h"
 #include "imaging/gamma_table.h"
 #include "imaging/tone_table.h"
+#include "usb/command_fields.h"
 
 VOID SetManualExposure(DeviceContext* Device, ULONG Value) {
     if (ReadOnce(Device->AEing) != 0) return;
@@ -20,9 +20,14 @@ VOID SetAnalogGain(DeviceContext* Device, ULONG Value) {
     UCHAR Gain = static_cast<UCHAR>(Value & 0xFF);
     if (Gain < kAnalogGainMinimum) Gain = kAnalogGainMinimum;
     if (Gain > kAnalogGainMaximum) Gain = kAnalogGainMaximum;
-    const UCHAR AllGain[3] = {Gain, Gain, Gain};
-    StoreCommandBytes(Device, COMMAND_FIELD(AllGain), AllGain, sizeof(AllGain));
+    StoreAnalogGain(Device, Gain);
     MarkSettingsChanged(Device);
+}
+
+VOID StoreAnalogGain(DeviceContext* Device, UCHAR Gain) {
+    for (ULONG Index = 0; Index < sizeof(CommandBlock::AllGain); ++Index) {
+        StoreCommandByte(Device, COMMAND_FIELD(AllGain) + Index, Gain);
+    }
 }
 
 UCHAR GetAnalogGain(const DeviceContext* Device) {

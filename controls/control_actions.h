@@ -8,6 +8,9 @@
 constexpr UCHAR kAnalogGainMinimum = 8;
 constexpr UCHAR kAnalogGainMaximum = 63;
 
+// Asks the frame path to send the CommandBlock after the frame it is working on.
+inline VOID MarkSettingsChanged(DeviceContext* Device) { WriteOnce(Device->SettingsChanged, 1); }
+
 // Exposure by hand: taken only while automatic exposure is off (the automatic loop owns
 // Exposal otherwise); marks the change for the camera.
 VOID SetManualExposure(DeviceContext* Device, ULONG Value);
@@ -17,6 +20,8 @@ VOID SetColourGain(DeviceContext* Device, PUCHAR Table, ULONG Value);
 
 // Analog gain: the low byte of Value, clamped to 8..63, into all three AllGain bytes; marks.
 VOID SetAnalogGain(DeviceContext* Device, ULONG Value);
+// The same gain into all three AllGain bytes, as it stands (the settings load).
+VOID StoreAnalogGain(DeviceContext* Device, UCHAR Gain);
 UCHAR GetAnalogGain(const DeviceContext* Device);
 
 // Stores the gamma index, clamped to the gamma table so no lookup can leave it, and rebuilds

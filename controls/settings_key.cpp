@@ -37,7 +37,12 @@ const UCHAR* QuerySettingData(SettingsQuery* Query, PCWSTR Name) {
     ULONG Length = 0;
     const NTSTATUS Status = ZwQueryValueKey(Query->Key, &ValueName, KeyValuePartialInformation,
                                             Query->Buffer, kSettingsQueryBytes, &Length);
-    return Status == STATUS_SUCCESS ? Query->Buffer + kValueDataOffset : nullptr;
+    if (Status != STATUS_SUCCESS) return nullptr;
+    // Only what the save writes is a setting: a value of another type or length would be read
+    // as a number it never was, or take the bytes a longer value left in the buffer.
+    const auto* Info = reinterpret_cast<const KEY_VALUE_PARTIAL_INFORMATION*>(Query->Buffer);
+    if (Info->Type != REG_DWORD || Info->DataLength != sizeof(ULONG)) return nullptr;
+    return Query->Buffer + kValueDataOffset;
 }
 
 VOID CloseSettingsQuery(SettingsQuery* Query) {
@@ -46,12 +51,12 @@ VOID CloseSettingsQuery(SettingsQuery* Query) {
     Query->Buffer = nullptr;
 }
 
-BOOLEAN OpenSettingsForWriting(PHANDLE Key) {
+NTSTATUS OpenSettingsForWriting(PHANDLE Key) {
     UNICODE_STRING Name;
     OBJECT_ATTRIBUTES Attributes;
     InitializeSettingsKeyAttributes(&Attributes, &Name);
-    return NT_SUCCESS(ZwCreateKey(Key, KEY_ALL_ACCESS, &Attributes, 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, nullptr));
+    return ZwCreateKey(Key, KEY_ALL_ACCESS, &Attributes, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                       nullptr);
 }
 
 BOOLEAN QuerySettingDword(HANDLE Key, PCWSTR Name, PULONG Value) {
@@ -61,16 +66,15 @@ BOOLEAN QuerySettingDword(HANDLE Key, PCWSTR Name, PULONG Value) {
     ULONG Length = 0;
     const NTSTATUS Status = ZwQueryValueKey(Key, &ValueName, KeyValuePartialInformation, Buffer,
                                             sizeof(Buffer), &Length);
-    // Longer values overflow this buffer but still bring their first four bytes.
-    if (Status != STATUS_SUCCESS && Status != STATUS_BUFFER_OVERFLOW) return FALSE;
+    if (Status != STATUS_SUCCESS) return FALSE;
     const auto* Info = reinterpret_cast<const KEY_VALUE_PARTIAL_INFORMATION*>(Buffer);
-    if (Info->DataLength < sizeof(ULONG)) return FALSE;
+    if (Info->Type != REG_DWORD || Info->DataLength != sizeof(ULONG)) return FALSE;
     RtlCopyMemory(Value, reinterpret_cast<const UCHAR*>(Buffer) + kValueDataOffset, sizeof(ULONG));
     return TRUE;
 }
 
-VOID WriteSettingDword(HANDLE Key, PCWSTR Name, ULONG Value) {
+NTSTATUS WriteSettingDword(HANDLE Key, PCWSTR Name, ULONG Value) {
     UNICODE_STRING ValueName;
     RtlInitUnicodeString(&ValueName, Name);
-    ZwSetValueKey(Key, &ValueName, 0, REG_DWORD, &Value, sizeof(Value));
+    return ZwSetValueKey(Key, &ValueName, 0, REG_DWORD, &Value, sizeof(Value));
 }

@@ -15,13 +15,14 @@ constexpr ULONG kSettingsQueryBytes = 134;
 // Allocates the buffer and opens the key for reading; FALSE (nothing to close) when either
 // fails, the first use of a machine included.
 BOOLEAN OpenSettingsForReading(SettingsQuery* Query);
-// The value's data when the query succeeds in full, else null. Valid until the next query.
+// The value's four data bytes when it is a REG_DWORD of four bytes, else null (a missing value,
+// one of another type or length, or a failed query). Valid until the next query.
 const UCHAR* QuerySettingData(SettingsQuery* Query, PCWSTR Name);
 VOID CloseSettingsQuery(SettingsQuery* Query);
 
-// Creates the key if needed and opens it with full access; FALSE when that fails.
-BOOLEAN OpenSettingsForWriting(PHANDLE Key);
-// The stored value's first four bytes when it has at least four.
+// Creates the key if needed and opens it with full access.
+NTSTATUS OpenSettingsForWriting(PHANDLE Key);
+// The stored value when it is a REG_DWORD of four bytes.
 BOOLEAN QuerySettingDword(HANDLE Key, PCWSTR Name, PULONG Value);
 // Writes a REG_DWORD; a failed write leaves the stored value as it was.
-VOID WriteSettingDword(HANDLE Key, PCWSTR Name, ULONG Value);
+NTSTATUS WriteSettingDword(HANDLE Key, PCWSTR Name, ULONG Value);

@@ -1,11 +1,11 @@
 #include "controls/settings_store.h"
 
 #include "controls/calibration.h"
-#include "controls/command_fields.h"
 #include "controls/stored_settings.h"
 #include "controls/window_placement.h"
 #include "imaging/gamma_table.h"
 #include "imaging/tone_table.h"
+#include "usb/command_fields.h"
 #include "usb/transfer_slot.h"
 
 namespace {
@@ -34,9 +34,9 @@ VOID RebuildToneForStoredGamma(DeviceContext* Device) {
                    Device->ToneTable, Device->LogTable);
 }
 
-}  // namespace
-
-bool LoadSettings(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Srb, StreamContext* Stream) {
+// The steps of a format's settings; the stored values only when ReadStored.
+bool LoadFormatSettings(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Srb, StreamContext* Stream,
+                        bool ReadStored) {
     const auto* Format = reinterpret_cast<const KS_DATAFORMAT_VIDEOINFOHEADER*>(Srb->CommandData.OpenFormat);
     if (Format->DataFormat.FormatSize < kVideoInfoFormatBytes ||
         !IsEqualGUID(Format->DataFormat.Specifier, KSDATAFORMAT_SPECIFIER_VIDEOINFO)) {
@@ -46,14 +46,24 @@ bool LoadSettings(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Srb, StreamCon
     TakeFormatGeometry(Device, Format->VideoInfoHeader, Stream);
     // Gain and tone tables are computed in floating point; if its state can't be saved the
     // previous settings stay in force, as when the registry can't be read.
-    WithFloatingPointSaved([Device] {
-        ReadStoredSettings(Device);
+    WithFloatingPointSaved([Device, ReadStored] {
+        if (ReadStored) ReadStoredSettings(Device);
         PlaceLoadedWindow(Device);
         RebuildToneForStoredGamma(Device);
     });
     LoadCalibration(Device, LoadCommandUlong(Device, COMMAND_FIELD(FrameWidth)),
                     LoadCommandUlong(Device, COMMAND_FIELD(FrameHeight)));
     return true;
+}
+
+}  // namespace
+
+bool LoadSettings(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Srb, StreamContext* Stream) {
+    return LoadFormatSettings(Device, Srb, Stream, true);
+}
+
+bool ChangeFormat(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Srb, StreamContext* Stream) {
+    return LoadFormatSettings(Device, Srb, Stream, false);
 }
 
 // Gains are read back from their tables in floating point.

@@ -3,11 +3,12 @@
 // written.
 #include "controls/stored_settings.h"
 
-#include "controls/command_fields.h"
 #include "controls/control_actions.h"
 #include "controls/settings_key.h"
 #include "imaging/gain_table.h"
 #include "imaging/gamma_table.h"
+#include "usb/command_fields.h"
+#include "usb/trace.h"
 
 namespace {
 
@@ -110,11 +111,7 @@ VOID ApplyStoredValue(DeviceContext* Device, const StoredSetting& Row, const UCH
     case Load::Flag: StoreField(Device, Row, Dword != 0); break;
     case Load::Gain: SetGain(GainTable(Device, Row), static_cast<LONG>(Dword)); break;
     case Load::Gamma: StoreField(Device, Row, static_cast<ULONG>(ClampGammaIndex(Data[0]))); break;
-    case Load::AllGain: {
-        const UCHAR AllGain[3] = {Data[0], Data[0], Data[0]};
-        StoreCommandBytes(Device, Row.Offset, AllGain, sizeof(AllGain));
-        break;
-    }
+    case Load::AllGain: StoreAnalogGain(Device, Data[0]); break;
     }
 }
 
@@ -156,14 +153,28 @@ VOID ReadStoredSettings(DeviceContext* Device) {
     CloseSettingsQuery(&Query);
 }
 
+// The stop, close or uninitialization that saves goes on whatever happens here; a value that
+// could not be written keeps its stored contents, and the trace says so.
 VOID WriteStoredSettings(DeviceContext* Device) {
     HANDLE Key;
-    if (!OpenSettingsForWriting(&Key)) return;
+    NTSTATUS Status = OpenSettingsForWriting(&Key);
+    if (!NT_SUCCESS(Status)) {
+        TRACE_EVENT("settings not saved: the key could not be opened (%08X)", TraceStatus(Status));
+        return;
+    }
+    ULONG Failed = 0;
+    NTSTATUS FirstFailure = STATUS_SUCCESS;
     for (UCHAR Index : kSaveOrder) {
         const StoredSetting& Row = StoredSettings[Index];
-        WriteSettingDword(Key, Row.Name, ValueToSave(Device, Key, Row));
+        Status = WriteSettingDword(Key, Row.Name, ValueToSave(Device, Key, Row));
+        if (!NT_SUCCESS(Status) && Failed++ == 0) FirstFailure = Status;
     }
     ZwClose(Key);
+    if (Failed != 0) {
+        TRACE_EVENT("settings: %u of %u values not saved (first failure %08X)",
+                    static_cast<unsigned>(Failed), static_cast<unsigned>(kStoredSettingCount),
+                    TraceStatus(FirstFailure));
+    }
 }
 
 BOOLEAN ApplyStoredSetting(DeviceContext* Device, PCWSTR Name, ULONG Value) {

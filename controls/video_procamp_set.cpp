@@ -1,10 +1,10 @@
 // Video processing amplifier: the standard ids carry this camera's own meanings (exposure,
 // contrast, the three colour gains, gamma, analog gain). Value is the property's value; the
 // Flags of BRIGHTNESS and WHITEBALANCE switch automatic exposure and one-push white balance.
-#include "controls/command_fields.h"
 #include "controls/control_actions.h"
 #include "controls/property_handlers.h"
 #include "imaging/gain_table.h"
+#include "usb/command_fields.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "controls/window_placement.h"
 
-#include "controls/command_fields.h"
+#include "controls/control_actions.h"
+#include "usb/command_fields.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "driver/capture_stream.h"
 #include "driver/data_intersection.h"
 #include "driver/device_context.h"
+#include "driver/stream_data_queue.h"
 #include "driver/stream_description.h"
 
 namespace {
@@ -31,22 +32,14 @@ void CompleteCancelledRead(PHW_STREAM_REQUEST_BLOCK Srb) {
 }
 
 // Removes Srb from the read queue under DeviceLock; false when it is not there (taken by the
-// frame path, parked in the frame ring, or no stream open). The indices stay: the frame path
-// consumes the emptied slot when it reaches it.
+// frame path, parked in the frame ring, or no stream open). The requests behind it close up,
+// so the others are still served in the order they came, and a full queue never stalls on
+// an empty oldest slot.
 bool RemoveFromReadQueue(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Srb) {
-    bool found = false;
     KIRQL oldIrql;
     KeAcquireSpinLock(&Device->DeviceLock, &oldIrql);
     StreamContext* stream = Device->Stream;
-    if (stream != nullptr) {
-        for (ULONG slot = 0; slot < kReadQueueSlots; ++slot) {
-            if (stream->ReadQueue[slot] == Srb) {
-                stream->ReadQueue[slot] = nullptr;
-                found = true;
-                break;
-            }
-        }
-    }
+    const bool found = stream != nullptr && RemoveReadRequest(stream, Srb);
     KeReleaseSpinLock(&Device->DeviceLock, oldIrql);
     return found;
 }

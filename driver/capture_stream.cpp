@@ -9,6 +9,7 @@
 #include "driver/stream_description.h"
 #include "usb/pool_tags.h"
 #include "usb/streaming.h"
+#include "usb/trace.h"
 
 constexpr ULONG kTagStreamContext = MakePoolTag("VxSc");
 
@@ -36,8 +37,12 @@ void OpenCaptureStream(PHW_STREAM_REQUEST_BLOCK Srb) {
     DeviceContext* device = static_cast<DeviceContext*>(Srb->HwDeviceExtension);
     PHW_STREAM_OBJECT object = Srb->StreamObject;
     PKSDATAFORMAT format = Srb->CommandData.OpenFormat;
-    if (object->StreamNumber != kCaptureStreamNumber || ReadOnce(device->Stream) != nullptr ||
-        !VerifyFormat(format, object->StreamNumber) || !FormatIsServable(format, 0)) {
+    if (object->StreamNumber != kCaptureStreamNumber || ReadOnce(device->Stream) != nullptr) {
+        Srb->Status = STATUS_INVALID_PARAMETER;
+        return;
+    }
+    if (!VerifyFormat(format, object->StreamNumber) || !FormatIsServable(format, 0)) {
+        TRACE_EVENT("open refused: a format the stream cannot serve");
         Srb->Status = STATUS_INVALID_PARAMETER;
         return;
     }

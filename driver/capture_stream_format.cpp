@@ -11,6 +11,11 @@ static bool GeometryIsServable(const KS_BITMAPINFOHEADER& Bitmap) {
     LONG height = Bitmap.biHeight;
     if (width <= 0 || width % kWidthGranule != 0) return false;
     if (height < kMinimumHeight || height % 2 != 0) return false;
+    // The camera reads the frame out of its sensor: a larger frame would be refused there and
+    // its window placed off the sensor.
+    if (static_cast<ULONG>(width) > kSensorWidth || static_cast<ULONG>(height) > kSensorHeight) {
+        return false;
+    }
     LONGLONG pixels = static_cast<LONGLONG>(width) * height;
     if (pixels > static_cast<LONGLONG>(kRawFrameBytes)) return false;
     if (Bitmap.biBitCount == 24 && static_cast<LONGLONG>(Bitmap.biSizeImage) < 3 * pixels) {

@@ -122,6 +122,11 @@ struct DeviceContext {
 
     // Camera control channel: held across every CommandBlock send and query sequence.
     KEVENT CommandLock;  // synchronization event used as a mutex (usb/command_lock.h)
+
+    // Held across every stream state change and format change (a synchronization event used
+    // as a mutex): the framework does not serialise them, and a format change must never meet
+    // a start or a stop half done.
+    KEVENT StreamControlLock;
 };
 
 struct StreamContext {
@@ -133,9 +138,9 @@ struct StreamContext {
     LONGLONG DropCount;
     ULONG DiscontinuityPending;
     KSSTATE State;
-    LONGLONG NextDueTime;  // system time of the next due frame; 0 = not yet fixed
+    LONGLONG NextDueTime;  // interrupt time of the next due frame; 0 = not yet fixed
     LONGLONG AvgTimePerFrame;
-    LONGLONG StartTime;
+    LONGLONG StartTime;    // interrupt time of the last start (pause from stop or acquire)
     LONG ReadIndex;   // guarded by DeviceLock
     LONG WriteIndex;  // guarded by DeviceLock
 

@@ -66,16 +66,17 @@ void FrameTimerDpc(PKDPC Dpc, PVOID DeferredContext, PVOID SystemArgument1,
     StreamContext* stream = ReadOnce(device->Stream);
     if (stream == nullptr || ReadOnce(stream->State) == KSSTATE_STOP) return;
 
-    LARGE_INTEGER now;
-    KeQuerySystemTime(&now);
+    // Interrupt time, not system time: it never steps, so a clock set back by hand does not
+    // stop delivery and one set forward does not count a burst of dropped periods.
+    const LONGLONG now = static_cast<LONGLONG>(KeQueryInterruptTime());
     LONGLONG interval = ReadOnce(stream->AvgTimePerFrame);
-    if (ReadOnce(stream->NextDueTime) == 0) WriteOnce(stream->NextDueTime, now.QuadPart + interval);
+    if (ReadOnce(stream->NextDueTime) == 0) WriteOnce(stream->NextDueTime, now + interval);
 
     // Deadlines are start plus n periods, so delivery never drifts; after a long pause each
     // expiry catches up one period.
     LONGLONG due = ReadOnce(stream->NextDueTime);
-    if (ReadOnce(stream->State) == KSSTATE_RUN && now.QuadPart >= due) {
-        DeliverOrDropFrame(device, stream, now.QuadPart, interval);
+    if (ReadOnce(stream->State) == KSSTATE_RUN && now >= due) {
+        DeliverOrDropFrame(device, stream, now, interval);
         WriteOnce(stream->NextDueTime, due + interval);
     }
     ArmFrameTimer(device, interval);

@@ -5,6 +5,7 @@
 #include "driver/capture_stream_format.h"
 #include "driver/formats.h"
 #include "driver/stream_properties.h"
+#include "usb/trace.h"
 
 static void GetStreamState(const StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK Srb) {
     KSSTATE state = ReadOnce(Stream->State);
@@ -22,11 +23,28 @@ static bool FormatAcceptable(const StreamContext* Stream, PHW_STREAM_REQUEST_BLO
 }
 
 // SRB_SET_DATA_FORMAT: a format the pipeline cannot serve leaves the current one in force.
-static void SetDataFormat(DeviceContext* Device, StreamContext* Stream,
-                          PHW_STREAM_REQUEST_BLOCK Srb) {
-    if (!FormatAcceptable(Stream, Srb) || !LoadSettings(Device, Srb, Stream)) {
-        Srb->Status = STATUS_NO_MATCH;
+// While the engine runs the frame path reads the geometry and the calibration tables a change
+// would rewrite, so the change waits for a stop. Called with StreamControlLock held, so no
+// start or stop runs meanwhile.
+static NTSTATUS SetDataFormat(DeviceContext* Device, StreamContext* Stream,
+                              PHW_STREAM_REQUEST_BLOCK Srb) {
+    if (ReadOnce(Stream->State) != KSSTATE_STOP || Device->ReaderThread != nullptr) {
+        TRACE_EVENT("format change refused: the stream is not stopped");
+        return STATUS_INVALID_DEVICE_STATE;
     }
+    if (!FormatAcceptable(Stream, Srb) || !ChangeFormat(Device, Srb, Stream)) {
+        TRACE_EVENT("format change refused: a format the stream cannot serve");
+        return STATUS_NO_MATCH;
+    }
+    return STATUS_SUCCESS;
+}
+
+static void AcquireStreamControl(DeviceContext* Device) {
+    KeWaitForSingleObject(&Device->StreamControlLock, Executive, KernelMode, FALSE, nullptr);
+}
+
+static void ReleaseStreamControl(DeviceContext* Device) {
+    KeSetEvent(&Device->StreamControlLock, IO_NO_INCREMENT, FALSE);
 }
 
 void STREAMAPI CaptureReceiveControlPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
@@ -41,7 +59,9 @@ void STREAMAPI CaptureReceiveControlPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
                 GetStreamState(stream, Srb);
                 break;
             case SRB_SET_STREAM_STATE:
+                AcquireStreamControl(device);
                 Srb->Status = SetCaptureStreamState(device, stream, Srb->CommandData.StreamState);
+                ReleaseStreamControl(device);
                 break;
             case SRB_GET_STREAM_PROPERTY:
                 GetStreamProperty(device, stream, Srb);
@@ -52,7 +72,9 @@ void STREAMAPI CaptureReceiveControlPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
                 if (!FormatAcceptable(stream, Srb)) Srb->Status = STATUS_NO_MATCH;
                 break;
             case SRB_SET_DATA_FORMAT:
-                SetDataFormat(device, stream, Srb);
+                AcquireStreamControl(device);
+                Srb->Status = SetDataFormat(device, stream, Srb);
+                ReleaseStreamControl(device);
                 break;
             default:
                 Srb->Status = STATUS_NOT_IMPLEMENTED;

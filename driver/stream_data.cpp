@@ -2,6 +2,7 @@
 #include "driver/stream_data.h"
 
 #include "driver/stream_data_queue.h"
+#include "usb/trace.h"
 
 static void CompleteAtOnce(PHW_STREAM_REQUEST_BLOCK Srb, NTSTATUS Status) {
     Srb->Status = Status;
@@ -37,7 +38,11 @@ void STREAMAPI CaptureReceiveDataPacket(PHW_STREAM_REQUEST_BLOCK Srb) {
         status = bufferStatus;
         if (NT_SUCCESS(status)) {
             Srb->Status = STATUS_SUCCESS;
-            if (!QueueReadRequest(stream, Srb)) status = kReadQueueFullStatus;
+            if (!QueueReadRequest(stream, Srb)) {
+                status = kReadQueueFullStatus;
+                TRACE_EVENT("read refused: %u reads are already waiting",
+                            static_cast<unsigned>(kReadQueueSlots));
+            }
         }
     }
     KeReleaseSpinLock(&device->DeviceLock, oldIrql);

@@ -7,26 +7,50 @@ void CancelReadRequest(PHW_STREAM_REQUEST_BLOCK Request) {
     StreamClassStreamNotification(StreamRequestComplete, Request->StreamObject, Request);
 }
 
+// Queued requests, oldest at ReadIndex; with all sixteen slots taken the indices meet again.
+static ULONG QueuedCount(const StreamContext* Stream) {
+    const LONG read = Stream->ReadIndex;
+    const LONG write = Stream->WriteIndex;
+    if (read == write) return Stream->ReadQueue[read] != nullptr ? kReadQueueSlots : 0;
+    return static_cast<ULONG>((write - read + kReadQueueSlots) % kReadQueueSlots);
+}
+
+static LONG SlotAfter(LONG Slot, ULONG Steps) {
+    return static_cast<LONG>((Slot + Steps) % kReadQueueSlots);
+}
+
 bool QueueReadRequest(StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK Request) {
-    LONG write = Stream->WriteIndex;
-    if (Stream->ReadQueue[write] != nullptr) return false;
-    Stream->ReadQueue[write] = Request;
-    Stream->WriteIndex = static_cast<LONG>((write + 1) % kReadQueueSlots);
+    if (QueuedCount(Stream) == kReadQueueSlots) return false;
+    Stream->ReadQueue[Stream->WriteIndex] = Request;
+    Stream->WriteIndex = SlotAfter(Stream->WriteIndex, 1);
     return true;
 }
 
-bool ReadRequestPending(const StreamContext* Stream) {
-    // With all sixteen slots taken the indices meet again; the slot itself then tells.
-    return Stream->ReadIndex != Stream->WriteIndex ||
-           Stream->ReadQueue[Stream->ReadIndex] != nullptr;
+bool RemoveReadRequest(StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK Request) {
+    const ULONG count = QueuedCount(Stream);
+    for (ULONG position = 0; position < count; ++position) {
+        if (Stream->ReadQueue[SlotAfter(Stream->ReadIndex, position)] != Request) continue;
+        // Close the gap: every younger request moves one slot towards ReadIndex.
+        for (ULONG later = position + 1; later < count; ++later) {
+            Stream->ReadQueue[SlotAfter(Stream->ReadIndex, later - 1)] =
+                Stream->ReadQueue[SlotAfter(Stream->ReadIndex, later)];
+        }
+        const LONG last = SlotAfter(Stream->ReadIndex, count - 1);
+        Stream->ReadQueue[last] = nullptr;
+        Stream->WriteIndex = last;
+        return true;
+    }
+    return false;
 }
 
+bool ReadRequestPending(const StreamContext* Stream) { return QueuedCount(Stream) != 0; }
+
 PHW_STREAM_REQUEST_BLOCK TakeOldestReadRequest(StreamContext* Stream) {
-    LONG read = Stream->ReadIndex;
+    if (QueuedCount(Stream) == 0) return nullptr;
+    const LONG read = Stream->ReadIndex;
     PHW_STREAM_REQUEST_BLOCK request = Stream->ReadQueue[read];
-    if (request == nullptr && read == Stream->WriteIndex) return nullptr;
     Stream->ReadQueue[read] = nullptr;
-    Stream->ReadIndex = static_cast<LONG>((read + 1) % kReadQueueSlots);
+    Stream->ReadIndex = SlotAfter(read, 1);
     return request;
 }
 

@@ -14,11 +14,14 @@ void CancelReadRequest(PHW_STREAM_REQUEST_BLOCK Request);
 // holds a pending request (sixteen are outstanding): a pending request is never overwritten.
 bool QueueReadRequest(StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK Request);
 
+// Takes the request out of the queue wherever it waits; the younger requests close up behind
+// it, so the queue never holds a gap and keeps its order. False when it is not queued.
+bool RemoveReadRequest(StreamContext* Stream, PHW_STREAM_REQUEST_BLOCK Request);
+
 // True when a read request is waiting in the queue.
 bool ReadRequestPending(const StreamContext* Stream);
 
-// Takes the oldest slot and advances ReadIndex. Returns null when the queue is empty or the slot
-// was emptied by a cancel (the slot is consumed all the same).
+// Takes the oldest request and advances ReadIndex; null when the queue is empty.
 PHW_STREAM_REQUEST_BLOCK TakeOldestReadRequest(StreamContext* Stream);
 
 // Cancels every queued request (slot 0..15), then every request parked in the FrameRing

@@ -19,7 +19,7 @@
 #include "imaging/table_access.h"
 #include "imaging/tone_table.h"
 #include "imaging/white_balance.h"
-#include "usb/command_lock.h"
+#include "usb/command_fields.h"
 
 const FRAME_STAGE_ACTIONS DriverFrameStageActions = {SendCommandBlock, CaptureDefectTable,
                                                      CaptureGainMap};
@@ -43,18 +43,12 @@ struct FRAME {
     ULONG Height;
 };
 
-ULONG ReadCommandField(const DeviceContext* Device, ULONG Offset) {
-    ULONG Value;
-    LoadCommandBytes(Device, Offset, &Value, sizeof(Value));
-    return Value;
-}
-
 ULONG ReadExposal(const DeviceContext* Device) {
-    return ReadCommandField(Device, offsetof(CommandBlock, Exposal));
+    return LoadCommandUlong(Device, COMMAND_FIELD(Exposal));
 }
 
 VOID WriteExposal(DeviceContext* Device, ULONG Exposal) {
-    StoreCommandBytes(Device, offsetof(CommandBlock, Exposal), &Exposal, sizeof(Exposal));
+    StoreCommandUlong(Device, COMMAND_FIELD(Exposal), Exposal);
 }
 
 VOID SendCommand(const FRAME& Frame) { Frame.Actions->SendCommandBlock(Frame.Device); }
@@ -220,8 +214,8 @@ VOID StepPendingSettings(const FRAME& Frame) {
 VOID RunFrameStagesWithActions(DeviceContext* Device, PUCHAR Raw, PUCHAR Output,
                                ULONG OutputLength, const FRAME_STAGE_ACTIONS* Actions) {
     const FRAME Frame = {Device, Actions, Raw,
-                         ReadCommandField(Device, offsetof(CommandBlock, FrameWidth)),
-                         ReadCommandField(Device, offsetof(CommandBlock, FrameHeight))};
+                         LoadCommandUlong(Device, COMMAND_FIELD(FrameWidth)),
+                         LoadCommandUlong(Device, COMMAND_FIELD(FrameHeight))};
     const bool Walkable = StagesCanWalk(Frame.Width, Frame.Height);
     // The stages use the vector and floating-point registers, which a kernel thread must save.
     KFLOATING_SAVE FloatState;

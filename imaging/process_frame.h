@@ -11,7 +11,7 @@ struct DeviceContext;
 // calibration tables (which write their files). The frame work item uses the driver's own;
 // the offline tool and the tests supply theirs.
 struct FRAME_STAGE_ACTIONS {
-    VOID (*SendCommandBlock)(DeviceContext* Device);
+    NTSTATUS (*SendCommandBlock)(DeviceContext* Device);
     VOID (*CaptureDefectTable)(PUCHAR Frame, ULONG Height, ULONG Width, DeviceContext* Device,
                                PULONG DefectCount);
     VOID (*CaptureGainMap)(ULONG Width, ULONG Height, PUCHAR Frame, DeviceContext* Device);

@@ -426,6 +426,8 @@ NTSTATUS ObReferenceObjectByHandle(HANDLE Handle, ACCESS_MASK DesiredAccess,
                                    POBJECT_TYPE ObjectType, KPROCESSOR_MODE AccessMode,
                                    PVOID* Object, PVOID HandleInformation);
 void ObDereferenceObject(PVOID Object);
+// Waits on the object behind a handle (a thread handle on the host). PASSIVE_LEVEL.
+NTSTATUS ZwWaitForSingleObject(HANDLE Handle, BOOLEAN Alertable, PLARGE_INTEGER Timeout);
 // Closes a handle of any kind (thread, registry key, file).
 NTSTATUS ZwClose(HANDLE Handle);
 
@@ -440,6 +442,19 @@ LONG InterlockedExchangeAdd(LONG volatile* Addend, LONG Value);
 PVOID InterlockedExchangePointer(PVOID volatile* Target, PVOID Value);
 PVOID InterlockedCompareExchangePointer(PVOID volatile* Destination, PVOID Exchange,
                                         PVOID Comparand);
+
+// ---------------------------------------------------------------------------------------------
+// Debug output: one formatted line for whoever watches the system's debug channel, filtered
+// by component and level. The host keeps the lines (host/kernel/debug_log.h).
+
+#define DPFLTR_ERROR_LEVEL 0
+#define DPFLTR_WARNING_LEVEL 1
+#define DPFLTR_TRACE_LEVEL 2
+#define DPFLTR_INFO_LEVEL 3
+#define DPFLTR_IHVVIDEO_ID 78
+
+ULONG DbgPrintEx(ULONG ComponentId, ULONG Level, PCSTR Format, ...)
+    __attribute__((format(printf, 3, 4)));
 
 // ---------------------------------------------------------------------------------------------
 // Time and floating point

@@ -27,6 +27,9 @@
 #ifndef STATUS_DISK_FULL
 #define STATUS_DISK_FULL ((NTSTATUS)0xC000007FL)
 #endif
+#ifndef STATUS_INFO_LENGTH_MISMATCH
+#define STATUS_INFO_LENGTH_MISMATCH ((NTSTATUS)0xC0000004L)
+#endif
 #ifndef STATUS_SHARING_VIOLATION
 #define STATUS_SHARING_VIOLATION ((NTSTATUS)0xC0000043L)
 #endif
@@ -171,4 +174,29 @@ NTSTATUS ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine
                      PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer, ULONG Length,
                      PLARGE_INTEGER ByteOffset, PULONG Key);
 
+typedef enum _FILE_INFORMATION_CLASS {
+    FileRenameInformation = 10,
+    FileDispositionInformation = 13,
+} FILE_INFORMATION_CLASS;
+
+typedef struct _FILE_DISPOSITION_INFORMATION {
+    BOOLEAN DeleteFile;
+} FILE_DISPOSITION_INFORMATION, *PFILE_DISPOSITION_INFORMATION;
+
+// Renames the open file (opened with DELETE access) to FileName, a "\SystemRoot\<name>" path
+// of FileNameLength bytes; FileDispositionInformation with DeleteFile set removes it. Both need
+// no other handle to the file.
+NTSTATUS ZwSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
+                              PVOID FileInformation, ULONG Length,
+                              FILE_INFORMATION_CLASS FileInformationClass);
+
 #endif  // VEXACAM_WIN32_KERNEL
+
+// The rename record, as the platform lays it out (the kernel headers keep it with the file
+// system's records, which the driver does not otherwise include).
+typedef struct _FILE_RENAME_INFORMATION {
+    BOOLEAN ReplaceIfExists;
+    HANDLE RootDirectory;
+    ULONG FileNameLength;
+    WCHAR FileName[1];
+} FILE_RENAME_INFORMATION, *PFILE_RENAME_INFORMATION;

@@ -15,6 +15,7 @@ typedef void* PVOID;
 typedef uint8_t UCHAR;
 typedef UCHAR* PUCHAR;
 typedef int8_t CHAR;
+typedef const char* PCSTR;
 typedef uint16_t USHORT;
 typedef USHORT* PUSHORT;
 typedef int16_t SHORT;
@@ -105,6 +106,8 @@ typedef struct _UNICODE_STRING {
 #define STATUS_NO_MATCH ((NTSTATUS)0xC0000272L)
 #define STATUS_NO_DATA_DETECTED ((NTSTATUS)0x80000022L)
 #define STATUS_DEVICE_DATA_ERROR ((NTSTATUS)0xC000009CL)
+#define STATUS_IO_TIMEOUT ((NTSTATUS)0xC00000B5L)
+#define STATUS_INVALID_DEVICE_STATE ((NTSTATUS)0xC0000184L)
 
 #define DEFINE_GUIDSTRUCT(g, n) struct n
 #define DEFINE_GUIDNAMED(n) n

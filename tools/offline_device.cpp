@@ -22,7 +22,7 @@ namespace vexacam::tools {
 namespace {
 
 // Offline there is no camera to send parameters to; the calibration captures are the driver's.
-VOID SendNowhere(DeviceContext*) {}
+NTSTATUS SendNowhere(DeviceContext*) { return STATUS_SUCCESS; }
 
 const FRAME_STAGE_ACTIONS kOfflineActions = {SendNowhere, CaptureDefectTable, CaptureGainMap};
 

@@ -71,6 +71,7 @@ NTSTATUS InitializeCamera(DeviceContext* Device, PPORT_CONFIGURATION_INFORMATION
     Device->LowerDevice = ConfigInfo->PhysicalDeviceObject;
     Device->Stream = nullptr;
     InitializeCommandLock(Device);
+    KeInitializeEvent(&Device->StreamControlLock, SynchronizationEvent, TRUE);
 
     NTSTATUS Status = ConfigureCameraInterface(Device);
     if (!NT_SUCCESS(Status)) return Status;

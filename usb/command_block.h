@@ -1,11 +1,11 @@
 // The camera's two protocol blocks: the 48-byte CommandBlock that carries every camera
 // parameter on the bulk OUT pipe, and the 64-byte StatusBlock read back on the status pipe.
-// Both are sent and received as they lie in memory, so their layouts are pinned here.
+// Both are sent and received as they lie in memory, so their layouts are pinned here. Every
+// field lies at its natural alignment, so each 32-bit field can be read and written whole.
 #pragma once
 
 #include "platform/types.h"
 
-#pragma pack(push, 1)
 struct CommandBlock {
     USHORT BlockLength;   // 44, written at initialization only
     UCHAR CommandCode;    // 14 apply, 3 read window, 4 write window, 5 read value
@@ -30,9 +30,9 @@ struct CommandBlock {
 struct StatusBlock {
     UCHAR Bytes[64];
 };
-#pragma pack(pop)
 
 static_assert(sizeof(CommandBlock) == 48, "CommandBlock is 48 bytes on the wire");
+static_assert(alignof(CommandBlock) == 4, "whole 32-bit fields need an aligned block");
 static_assert(offsetof(CommandBlock, CommandCode) == 2);
 static_assert(offsetof(CommandBlock, Fixed) == 4);
 static_assert(offsetof(CommandBlock, FrameHeight) == 16);
@@ -65,6 +65,8 @@ constexpr ULONG kSensorHeight = 1536;
 struct DeviceContext;
 
 // Sends the whole live CommandBlock on the CommandBlock pipe and waits for it (passive level).
-void SendCommandBlock(DeviceContext* Device);
+// Returns the transfer's status: a failure (a stall survives one pipe reset and retry, or the
+// camera did not answer in time) means the camera did not get the block.
+NTSTATUS SendCommandBlock(DeviceContext* Device);
 // Reads the StatusBlock from the status pipe into Device->Status; nothing without that pipe.
-void ReadStatusBlock(DeviceContext* Device);
+NTSTATUS ReadStatusBlock(DeviceContext* Device);

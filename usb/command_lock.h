@@ -1,7 +1,8 @@
 // Serialises the camera's control channel. Every send of the CommandBlock and every query or
 // write sequence holds this lock, so a send from the frame path never goes out carrying a query
 // code and a query never reads the reply meant for another query. A synchronization event used
-// as a mutex: the holder waits for USB transfers, so a spin lock would not do.
+// as a mutex: the holder waits for USB transfers (each at most kUsbRequestTimeLimit), so a spin
+// lock would not do.
 #pragma once
 
 #include "platform/types.h"
@@ -15,12 +16,6 @@ VOID InitializeCommandLock(DeviceContext* Device);
 VOID AcquireCommandLock(DeviceContext* Device);
 VOID ReleaseCommandLock(DeviceContext* Device);
 
-// With the lock held: the send and the StatusBlock read themselves.
-VOID SendCommandBlockLocked(DeviceContext* Device);
-VOID ReadStatusBlockLocked(DeviceContext* Device);
-
-// The live CommandBlock is written field by field by property handlers, the settings loader
-// and the frame path without a lock; these copy bytes in or out of it one byte at a time with
-// atomic accesses, so a send snapshots a consistent-enough block without a data race.
-VOID LoadCommandBytes(const DeviceContext* Device, ULONG Offset, PVOID Destination, ULONG Count);
-VOID StoreCommandBytes(DeviceContext* Device, ULONG Offset, const VOID* Source, ULONG Count);
+// With the lock held: the send and the StatusBlock read themselves, with their status.
+NTSTATUS SendCommandBlockLocked(DeviceContext* Device);
+NTSTATUS ReadStatusBlockLocked(DeviceContext* Device);

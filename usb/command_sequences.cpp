@@ -5,6 +5,7 @@
 
 #include "driver/device_context.h"
 #include "usb/command_block.h"
+#include "usb/command_fields.h"
 #include "usb/command_lock.h"
 
 namespace {
@@ -28,17 +29,32 @@ struct WindowValues {
 };
 static_assert(sizeof(WindowValues) == kWindowValueBytes);
 
+VOID LoadWindow(const DeviceContext* Device, WindowValues* Window) {
+    Window->FrameHeight = LoadCommandUlong(Device, COMMAND_FIELD(FrameHeight));
+    Window->FrameWidth = LoadCommandUlong(Device, COMMAND_FIELD(FrameWidth));
+    Window->WindowX = LoadCommandUlong(Device, COMMAND_FIELD(WindowX));
+    Window->WindowY = LoadCommandUlong(Device, COMMAND_FIELD(WindowY));
+}
+
+VOID StoreWindow(DeviceContext* Device, const WindowValues& Window) {
+    StoreCommandUlong(Device, COMMAND_FIELD(FrameHeight), Window.FrameHeight);
+    StoreCommandUlong(Device, COMMAND_FIELD(FrameWidth), Window.FrameWidth);
+    StoreCommandUlong(Device, COMMAND_FIELD(WindowX), Window.WindowX);
+    StoreCommandUlong(Device, COMMAND_FIELD(WindowY), Window.WindowY);
+}
+
 VOID SetCommandCode(DeviceContext* Device, UCHAR Code) {
-    StoreCommandBytes(Device, kCommandCodeOffset, &Code, 1);
+    StoreCommandByte(Device, kCommandCodeOffset, Code);
 }
 
 // Sends the block with Code, reads the reply when there is a status pipe, restores code 14.
-// Lock held.
-VOID RunQuery(DeviceContext* Device, UCHAR Code) {
+// A block the camera did not get has no reply to read. Lock held.
+NTSTATUS RunQuery(DeviceContext* Device, UCHAR Code) {
     SetCommandCode(Device, Code);
-    SendCommandBlockLocked(Device);
-    ReadStatusBlockLocked(Device);
+    NTSTATUS Status = SendCommandBlockLocked(Device);
+    if (NT_SUCCESS(Status)) Status = ReadStatusBlockLocked(Device);
     SetCommandCode(Device, kCommandApply);
+    return Status;
 }
 
 // Sensor columns (or rows) a frame dimension covers: twice the dimension in read-out mode 1
@@ -55,9 +71,8 @@ BOOLEAN FitsSensor(ULONG Offset, ULONG Span, ULONG SensorSize) {
 // and the pipeline all follow it) placed wholly on the sensor. Lock held.
 BOOLEAN IsAcceptableWindow(const DeviceContext* Device, const WindowValues& Window) {
     WindowValues Current;
-    LoadCommandBytes(Device, kWindowOffset, &Current, sizeof(Current));
-    UCHAR Control = 0;
-    LoadCommandBytes(Device, kControlOffset, &Control, 1);
+    LoadWindow(Device, &Current);
+    const UCHAR Control = LoadCommandByte(Device, kControlOffset);
     if (Window.FrameWidth != Current.FrameWidth || Window.FrameHeight != Current.FrameHeight) {
         return FALSE;
     }
@@ -71,19 +86,23 @@ BOOLEAN IsAcceptableWindow(const DeviceContext* Device, const WindowValues& Wind
 }  // namespace
 
 // Get of the window property; PASSIVE_LEVEL.
-VOID QueryCameraWindow(DeviceContext* Device, PVOID Window) {
+NTSTATUS QueryCameraWindow(DeviceContext* Device, PVOID Window) {
     AcquireCommandLock(Device);
-    RunQuery(Device, kCommandReadWindow);
-    RtlCopyMemory(Window, &Device->Status.Bytes[kReplyOffset], kWindowValueBytes);
+    const NTSTATUS Status = RunQuery(Device, kCommandReadWindow);
+    if (NT_SUCCESS(Status)) {
+        RtlCopyMemory(Window, &Device->Status.Bytes[kReplyOffset], kWindowValueBytes);
+    }
     ReleaseCommandLock(Device);
+    return Status;
 }
 
 // Get of the camera value property; PASSIVE_LEVEL.
-VOID QueryCameraValue(DeviceContext* Device, PULONG Value) {
+NTSTATUS QueryCameraValue(DeviceContext* Device, PULONG Value) {
     AcquireCommandLock(Device);
-    RunQuery(Device, kCommandReadValue);
-    RtlCopyMemory(Value, &Device->Status.Bytes[kReplyOffset], sizeof(ULONG));
+    const NTSTATUS Status = RunQuery(Device, kCommandReadValue);
+    if (NT_SUCCESS(Status)) RtlCopyMemory(Value, &Device->Status.Bytes[kReplyOffset], sizeof(ULONG));
     ReleaseCommandLock(Device);
+    return Status;
 }
 
 // Set of the window property; PASSIVE_LEVEL.
@@ -96,9 +115,9 @@ NTSTATUS WriteCameraWindow(DeviceContext* Device, const VOID* Window) {
         return STATUS_INVALID_PARAMETER;
     }
     SetCommandCode(Device, kCommandWriteWindow);
-    StoreCommandBytes(Device, kWindowOffset, &Requested, sizeof(Requested));
-    SendCommandBlockLocked(Device);
+    StoreWindow(Device, Requested);
+    const NTSTATUS Status = SendCommandBlockLocked(Device);
     SetCommandCode(Device, kCommandApply);
     ReleaseCommandLock(Device);
-    return STATUS_SUCCESS;
+    return Status;
 }

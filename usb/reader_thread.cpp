@@ -63,7 +63,8 @@ void ReaderThread(PVOID StartContext) {
                                  nullptr);
         if (!StreamRunning(device)) break;
         TransferSlot* slot = ClaimTransferSlot(device);
-        if (InterlockedExchange(&device->ResetRequest, 0) != 0) RecoverFromTransferError(device);
+        const LONG errorKind = InterlockedExchange(&device->ResetRequest, 0);
+        if (errorKind != 0) RecoverFromTransferError(device, errorKind);
         if (slot == nullptr || !StreamRunning(device)) continue;
         SubmitTransfer(device, slot);
     }

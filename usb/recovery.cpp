@@ -2,6 +2,7 @@
 #include "usb/recovery.h"
 
 #include "usb/streaming_pipes.h"
+#include "usb/trace.h"
 #include "usb/usb_requests.h"
 
 static bool StreamRunning(const DeviceContext* Device) {
@@ -27,19 +28,36 @@ static void WaitForFreeSlots(DeviceContext* Device) {
     }
 }
 
-void RecoverFromTransferError(DeviceContext* Device) {
+// The reader thread leaves at its next wake and cancels the reads on its way out.
+static void EndStreaming(DeviceContext* Device) {
+    StreamContext* stream = ReadOnce(Device->Stream);
+    if (stream != nullptr) WriteOnce(stream->State, KSSTATE_STOP);
+}
+
+void RecoverFromTransferError(DeviceContext* Device, LONG Kind) {
     ULONG portStatus = 0;
     NTSTATUS status = GetUsbPortStatus(Device->LowerDevice, &portStatus);
     if (!NT_SUCCESS(status) || (portStatus & USBD_PORT_CONNECTED) == 0) {
-        // The camera is gone: the reader thread leaves at its next wake.
-        StreamContext* stream = ReadOnce(Device->Stream);
-        if (stream != nullptr) WriteOnce(stream->State, KSSTATE_STOP);
+        TRACE_EVENT("transfer error kind %d and the camera is gone: streaming ended",
+                    static_cast<int>(Kind));
+        EndStreaming(Device);
         return;
     }
-    AbortPipe(Device, kVideoPipe);
-    WaitForFreeSlots(Device);
-    ResetUsbPort(Device);
-    ResetPipeAndClearStall(Device, kVideoPipe);
+    status = AbortPipe(Device, kVideoPipe);
+    if (NT_SUCCESS(status)) {
+        WaitForFreeSlots(Device);
+        status = ResetUsbPort(Device);
+    }
+    if (NT_SUCCESS(status)) status = ResetPipeAndClearStall(Device, kVideoPipe);
     // Errors reported by the aborted transfers belong to this recovery.
     InterlockedExchange(&Device->ResetRequest, 0);
+    if (!NT_SUCCESS(status)) {
+        // A pipe or port the stack cannot reset would fail every transfer from now on.
+        TRACE_EVENT("transfer error kind %d: recovery failed with %08X, streaming ended",
+                    static_cast<int>(Kind), TraceStatus(status));
+        EndStreaming(Device);
+        return;
+    }
+    TRACE_EVENT("transfer error kind %d: recovered (port and video pipe reset)",
+                static_cast<int>(Kind));
 }

@@ -5,6 +5,7 @@
 #include "driver/stream_data_queue.h"
 #include "usb/frame_building.h"
 #include "usb/streaming_pipes.h"
+#include "usb/trace.h"
 
 // The raw buffer the work item released last; the completion takes buffer 0 first.
 constexpr LONG kRawReleaseIndexAtStart = kRawFrameCount - 1;
@@ -28,22 +29,37 @@ static void ResetEngineState(DeviceContext* Device) {
     KeClearEvent(&Device->StopEvent);
 }
 
+// The thread could not be held on to, so the stop could never wait for it: it is told to
+// leave and waited for through its handle now.
+static void EndUnheldReaderThread(DeviceContext* Device, StreamContext* Stream, HANDLE Thread) {
+    WriteOnce(Stream->State, KSSTATE_STOP);
+    KeSetEvent(&Device->StopEvent, IO_NO_INCREMENT, FALSE);
+    ZwWaitForSingleObject(Thread, FALSE, nullptr);
+}
+
 NTSTATUS StartStreaming(DeviceContext* Device) {
-    if (ReadOnce(Device->Stream) == nullptr) return STATUS_UNSUCCESSFUL;
+    StreamContext* stream = ReadOnce(Device->Stream);
+    if (stream == nullptr) return STATUS_UNSUCCESSFUL;
     // Pause after acquire while the engine still runs: one reader thread is enough.
     if (Device->ReaderThread != nullptr) return STATUS_SUCCESS;
-    AbortAndResetPipe(Device, kCommandPipe);
-    AbortAndResetPipe(Device, kVideoPipe);
+    NTSTATUS status = AbortAndResetPipe(Device, kCommandPipe);
+    if (NT_SUCCESS(status)) status = AbortAndResetPipe(Device, kVideoPipe);
+    if (!NT_SUCCESS(status)) return status;
     ResetEngineState(Device);
     HANDLE thread;
-    NTSTATUS status = PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, nullptr, nullptr, nullptr,
-                                           ReaderThread, Device);
+    status = PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, nullptr, nullptr, nullptr,
+                                  ReaderThread, Device);
     if (!NT_SUCCESS(status)) return status;
     PVOID object = nullptr;
-    ObReferenceObjectByHandle(thread, THREAD_ALL_ACCESS, nullptr, KernelMode, &object, nullptr);
-    Device->ReaderThread = static_cast<PKTHREAD>(object);
+    status = ObReferenceObjectByHandle(thread, THREAD_ALL_ACCESS, nullptr, KernelMode, &object,
+                                       nullptr);
+    if (!NT_SUCCESS(status)) {
+        EndUnheldReaderThread(Device, stream, thread);
+    } else {
+        Device->ReaderThread = static_cast<PKTHREAD>(object);
+    }
     ZwClose(thread);
-    return STATUS_SUCCESS;
+    return status;
 }
 
 static void StopReaderThread(DeviceContext* Device, StreamContext* Stream) {
@@ -60,8 +76,14 @@ void StopStreaming(DeviceContext* Device) {
     StreamContext* stream = ReadOnce(Device->Stream);
     if (stream != nullptr) {
         StopReaderThread(Device, stream);
-        AbortAndResetPipe(Device, kCommandPipe);
-        AbortAndResetPipe(Device, kVideoPipe);
+        // A pipe that cannot be reset now is reset again at the next start, which fails if
+        // it still cannot be: the stop itself goes on.
+        const NTSTATUS commandPipe = AbortAndResetPipe(Device, kCommandPipe);
+        const NTSTATUS videoPipe = AbortAndResetPipe(Device, kVideoPipe);
+        if (!NT_SUCCESS(commandPipe) || !NT_SUCCESS(videoPipe)) {
+            TRACE_EVENT("stop: pipe reset failed (command %08X, video %08X)",
+                        TraceStatus(commandPipe), TraceStatus(videoPipe));
+        }
         // Nothing may be parked after the flush, nor touch the raw buffers after a close.
         WaitForFrameWorkIdle(stream);
         KIRQL oldIrql;

@@ -19,7 +19,8 @@ static_assert(sizeof(void*) != 4 || sizeof(FrameWorkContext) == 16);
 
 // Resets the pipes, the frame indices and the gate, and starts the reader thread. Called by the
 // stream-state handler at PASSIVE_LEVEL after the run code went out. STATUS_UNSUCCESSFUL
-// without an open stream; the thread-creation status when that fails.
+// without an open stream; the status of a pipe request, of the thread's creation or of its
+// reference when one fails, and then no reader thread runs.
 NTSTATUS StartStreaming(DeviceContext* Device);
 
 // Wakes and joins the reader thread, resets both pipes, waits for a queued or running frame

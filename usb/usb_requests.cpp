@@ -2,25 +2,48 @@
 
 #include "driver/device_context.h"
 #include "platform/io.h"
+#include "usb/trace.h"
 
 namespace {
 
-// Sends an argument-only internal device-control request to Target and waits for it. The IRP
-// belongs to the I/O manager, which signals Done and frees it on completion.
+// The request's end, signalled by its completion routine. The IRP is ours until then, so a
+// request that outlives its time limit can be cancelled without racing its completion.
+IO_COMPLETION_ROUTINE SignalRequestDone;
+NTSTATUS SignalRequestDone(PDEVICE_OBJECT, PIRP, PVOID Context) {
+    KeSetEvent(static_cast<PKEVENT>(Context), IO_NO_INCREMENT, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+// Sends an argument-only internal device-control request to Target and waits for it, at most
+// kUsbRequestTimeLimit; then it is cancelled, its cancellation waited for, and the result is
+// STATUS_IO_TIMEOUT.
 NTSTATUS CallLowerDriverSync(PDEVICE_OBJECT Target, ULONG IoControlCode, PVOID Argument1) {
+    PIRP Irp = IoAllocateIrp(Target->StackSize, FALSE);
+    if (Irp == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
     KEVENT Done;
     KeInitializeEvent(&Done, NotificationEvent, FALSE);
-    IO_STATUS_BLOCK IoStatus = {};
-    PIRP Irp = IoBuildDeviceIoControlRequest(IoControlCode, Target, nullptr, 0, nullptr, 0, TRUE,
-                                             &Done, &IoStatus);
-    if (Irp == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-    IoGetNextIrpStackLocation(Irp)->Parameters.Others.Argument1 = Argument1;
+    Irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
+    Irp->IoStatus.Information = 0;
+    PIO_STACK_LOCATION Stack = IoGetNextIrpStackLocation(Irp);
+    Stack->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    Stack->Parameters.DeviceIoControl.IoControlCode = IoControlCode;
+    Stack->Parameters.Others.Argument1 = Argument1;
+    IoSetCompletionRoutine(Irp, SignalRequestDone, &Done, TRUE, TRUE, TRUE);
 
-    NTSTATUS Status = IofCallDriver(Target, Irp);
-    if (Status == STATUS_PENDING) {
+    IofCallDriver(Target, Irp);
+    LARGE_INTEGER Limit;
+    Limit.QuadPart = -kUsbRequestTimeLimit;
+    NTSTATUS Status;
+    if (KeWaitForSingleObject(&Done, Executive, KernelMode, FALSE, &Limit) == STATUS_TIMEOUT) {
+        IoCancelIrp(Irp);
         KeWaitForSingleObject(&Done, Executive, KernelMode, FALSE, nullptr);
-        Status = IoStatus.Status;
+        TRACE_EVENT("USB request %08X not answered within the time limit; cancelled",
+                    static_cast<unsigned>(IoControlCode));
+        Status = STATUS_IO_TIMEOUT;
+    } else {
+        Status = Irp->IoStatus.Status;
     }
+    IoFreeIrp(Irp);
     return Status;
 }
 

@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <list>
 #include <map>
 #include <mutex>
 #include <string>
 
+#include "host/files/file_faults.h"
 #include "host/files/system_path.h"
 #include "host/kernel/handle_table.h"
 #include "host/registry/unicode_string.h"
@@ -26,6 +28,7 @@ struct FileObject {
     std::string Path;
     bool CanRead;
     bool CanWrite;
+    bool CanDelete;  // rename and delete need DELETE access
     ULONG ShareAccess;
     off_t Position = 0;
 };
@@ -33,6 +36,40 @@ struct FileObject {
 // Open files by host path, for the share-mode check.
 std::mutex g_open_mutex;
 std::map<std::string, std::list<FileObject*>> g_open_files;  // guarded by g_open_mutex
+
+// Bytes file writes may still move before they fail; -1: no limit.
+std::mutex g_fault_mutex;
+long long g_write_budget = -1;  // guarded by g_fault_mutex
+
+// How much of a write of `length` bytes the disk takes.
+size_t TakeWriteBudget(size_t length) {
+    std::lock_guard<std::mutex> lock(g_fault_mutex);
+    if (g_write_budget < 0) return length;
+    const size_t granted = std::min<size_t>(length, static_cast<size_t>(g_write_budget));
+    g_write_budget -= static_cast<long long>(granted);
+    return granted;
+}
+
+bool IsOpenElsewhere(const std::string& path, const FileObject* self) {
+    std::lock_guard<std::mutex> lock(g_open_mutex);
+    auto it = g_open_files.find(path);
+    if (it == g_open_files.end()) return false;
+    for (const FileObject* other : it->second) {
+        if (other != self) return true;
+    }
+    return false;
+}
+
+void MoveRegistration(FileObject* file, const std::string& path) {
+    std::lock_guard<std::mutex> lock(g_open_mutex);
+    auto it = g_open_files.find(file->Path);
+    if (it != g_open_files.end()) {
+        it->second.remove(file);
+        if (it->second.empty()) g_open_files.erase(it);
+    }
+    file->Path = path;
+    g_open_files[path].push_back(file);
+}
 
 bool SharesAllow(const FileObject& a, const FileObject& b) {
     const auto allows = [](const FileObject& holder, const FileObject& other) {
@@ -157,7 +194,8 @@ NTSTATUS ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
     if (!NT_SUCCESS(status)) return Finish(IoStatusBlock, status, information);
     if ((flags & O_TRUNC) && !can_write) flags = (flags & ~O_ACCMODE) | O_RDWR;
 
-    auto* file = new FileObject{-1, path, can_read, can_write, ShareAccess};
+    const bool can_delete = DesiredAccess & (DELETE | GENERIC_ALL);
+    auto* file = new FileObject{-1, path, can_read, can_write, can_delete, ShareAccess};
     if (!Register(file)) {
         delete file;
         return Finish(IoStatusBlock, STATUS_SHARING_VIOLATION, 0);
@@ -211,14 +249,79 @@ NTSTATUS ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine
     if (!file->CanWrite) return Finish(IoStatusBlock, STATUS_ACCESS_DENIED, 0);
     if (Buffer == nullptr && Length != 0) return Finish(IoStatusBlock, STATUS_INVALID_PARAMETER, 0);
     const off_t start = StartOffset(*file, ByteOffset);
+    const size_t granted = TakeWriteBudget(Length);
     size_t done = 0;
-    while (done < Length) {
+    while (done < granted) {
         const ssize_t n = ::pwrite(file->Descriptor, static_cast<const char*>(Buffer) + done,
-                                   Length - done, start + static_cast<off_t>(done));
+                                   granted - done, start + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return Finish(IoStatusBlock, StatusFromErrno(errno), done);
         done += static_cast<size_t>(n);
     }
     file->Position = start + static_cast<off_t>(done);
+    if (granted < Length) return Finish(IoStatusBlock, STATUS_DISK_FULL, done);
     return Finish(IoStatusBlock, STATUS_SUCCESS, done);
 }
+
+NTSTATUS ZwSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
+                              PVOID FileInformation, ULONG Length,
+                              FILE_INFORMATION_CLASS FileInformationClass) {
+    host::VerifyPassiveLevel("ZwSetInformationFile");
+    FileObject* file;
+    NTSTATUS status = LookupFile(FileHandle, IoStatusBlock, &file);
+    if (!NT_SUCCESS(status)) return status;
+    if (FileInformation == nullptr) return Finish(IoStatusBlock, STATUS_INVALID_PARAMETER, 0);
+    if (!file->CanDelete) return Finish(IoStatusBlock, STATUS_ACCESS_DENIED, 0);
+    if (IsOpenElsewhere(file->Path, file)) return Finish(IoStatusBlock, STATUS_SHARING_VIOLATION, 0);
+    if (FileInformationClass == FileDispositionInformation) {
+        if (Length < sizeof(FILE_DISPOSITION_INFORMATION)) {
+            return Finish(IoStatusBlock, STATUS_INFO_LENGTH_MISMATCH, 0);
+        }
+        if (!static_cast<PFILE_DISPOSITION_INFORMATION>(FileInformation)->DeleteFile) {
+            return Finish(IoStatusBlock, STATUS_SUCCESS, 0);
+        }
+        // The name goes now; the open descriptor keeps the data until it is closed.
+        if (::unlink(file->Path.c_str()) != 0) return Finish(IoStatusBlock, StatusFromErrno(errno), 0);
+        return Finish(IoStatusBlock, STATUS_SUCCESS, 0);
+    }
+    if (FileInformationClass != FileRenameInformation) {
+        return Finish(IoStatusBlock, STATUS_INVALID_PARAMETER, 0);
+    }
+    const auto* rename = static_cast<const FILE_RENAME_INFORMATION*>(FileInformation);
+    if (Length < offsetof(FILE_RENAME_INFORMATION, FileName) ||
+        rename->FileNameLength > Length - offsetof(FILE_RENAME_INFORMATION, FileName) ||
+        rename->RootDirectory != nullptr || rename->FileNameLength % sizeof(WCHAR) != 0) {
+        return Finish(IoStatusBlock, STATUS_INVALID_PARAMETER, 0);
+    }
+    UNICODE_STRING name;
+    name.Buffer = const_cast<PWSTR>(rename->FileName);
+    name.Length = static_cast<USHORT>(rename->FileNameLength);
+    name.MaximumLength = name.Length;
+    std::string target;
+    status = host::ResolveSystemPath(host::UnicodeStringToUtf8(&name), &target);
+    if (!NT_SUCCESS(status)) return Finish(IoStatusBlock, status, 0);
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!rename->ReplaceIfExists) return Finish(IoStatusBlock, STATUS_OBJECT_NAME_COLLISION, 0);
+        if (IsOpenElsewhere(target, file)) return Finish(IoStatusBlock, STATUS_ACCESS_DENIED, 0);
+    }
+    if (::rename(file->Path.c_str(), target.c_str()) != 0) {
+        return Finish(IoStatusBlock, StatusFromErrno(errno), 0);
+    }
+    MoveRegistration(file, target);
+    return Finish(IoStatusBlock, STATUS_SUCCESS, 0);
+}
+
+namespace host {
+
+void FailFileWritesAfter(ULONG bytes) {
+    std::lock_guard<std::mutex> lock(g_fault_mutex);
+    g_write_budget = bytes;
+}
+
+void ClearFileWriteFailure() {
+    std::lock_guard<std::mutex> lock(g_fault_mutex);
+    g_write_budget = -1;
+}
+
+}  // namespace host

@@ -20,6 +20,7 @@ constexpr auto kIdleBarrierLimit = std::chrono::seconds(60);
 std::atomic<bool> g_manual{false};
 std::atomic<LONGLONG> g_manual_now{0};
 std::atomic<LONGLONG> g_manual_start{0};
+std::atomic<LONGLONG> g_system_time_step{0};
 
 LONGLONG RealSystemTime() {
     auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
@@ -65,16 +66,30 @@ LONGLONG Now() { return g_manual.load() ? g_manual_now.load() : RealSystemTime()
 
 bool ManualClockInUse() { return g_manual.load(); }
 
+void StepSystemTime(LONGLONG delta) {
+    detail::Guard guard(detail::DispatcherLock());
+    g_system_time_step.fetch_add(delta);
+    detail::DeadlinesChanged();
+}
+
+LONGLONG SystemTimeFromHostTime(LONGLONG hostTime) { return hostTime + g_system_time_step.load(); }
+
+LONGLONG HostTimeFromSystemTime(LONGLONG systemTime) {
+    return systemTime - g_system_time_step.load();
+}
+
 void UseManualClock(LONGLONG start) {
     detail::Guard guard(detail::DispatcherLock());
     g_manual_now.store(start);
     g_manual_start.store(start);
+    g_system_time_step.store(0);
     g_manual.store(true);
     detail::DeadlinesChanged();
 }
 
 void UseRealClock() {
     detail::Guard guard(detail::DispatcherLock());
+    g_system_time_step.store(0);
     g_manual.store(false);
     detail::DeadlinesChanged();
 }
@@ -136,7 +151,9 @@ void ResetClock() { UseRealClock(); }
 }  // namespace host
 
 // Any IRQL.
-void KeQuerySystemTime(PLARGE_INTEGER CurrentTime) { CurrentTime->QuadPart = host::Now(); }
+void KeQuerySystemTime(PLARGE_INTEGER CurrentTime) {
+    CurrentTime->QuadPart = host::SystemTimeFromHostTime(host::Now());
+}
 
 // Any IRQL. Real time: a steady clock from the first call; manual: the manual clock's distance
 // from where it started, so it follows AdvanceClock exactly.

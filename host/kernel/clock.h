@@ -40,8 +40,18 @@ void UseManualClock(LONGLONG start = kDefaultManualStart);
 void UseRealClock();
 bool ManualClockInUse();
 
-// Current host time (what KeQuerySystemTime returns).
+// Current host time: what KeQuerySystemTime returns, unless the system time was stepped. Every
+// deadline (timers, wait time-outs, scheduled callbacks) counts on this time, which never steps.
 LONGLONG Now();
+
+// Sets the system time (KeQuerySystemTime) forward or back by `delta`, as an administrator or
+// a time service would: host time, interrupt time and deadlines already set do not move; an
+// absolute due time is read as a system time when it is given. Reset by UseManualClock and
+// UseRealClock.
+void StepSystemTime(LONGLONG delta);
+// KeQuerySystemTime's time for a host time, and back.
+LONGLONG SystemTimeFromHostTime(LONGLONG hostTime);
+LONGLONG HostTimeFromSystemTime(LONGLONG systemTime);
 
 // Manual clock only. Moves the clock forward by `delta` (>= 0) in steps: at each pending deadline
 // up to the target (timer expiry, wait time-out, scheduled callback) the clock stops at exactly

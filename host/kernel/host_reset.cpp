@@ -1,12 +1,16 @@
 // Returning the host to its start state between tests.
 #include "host/kernel/host_reset.h"
 
+#include "host/files/file_faults.h"
+#include "host/kernel/debug_log.h"
 #include "host/kernel/dispatcher.h"
+#include "host/registry/registry_faults.h"
 #include "host/verifier/thread_state.h"
 #include "host/verifier/verifier.h"
 
 namespace host::detail {
 void ResetRequests();
+void ClearObjectReferenceFailure();
 }  // namespace host::detail
 
 namespace host {
@@ -26,6 +30,10 @@ void ResetHost() {
     ResetHandles();
     ResetPool();
     ResetRequests();
+    ClearDebugLog();
+    ClearObjectReferenceFailure();
+    ClearFileWriteFailure();
+    FailRegistryValueWrites(false);
     ThreadState& self = CurrentThreadState();
     self.irql = PASSIVE_LEVEL;
     self.spin_locks_held = 0;

@@ -27,6 +27,7 @@ _OBJECT_TYPE g_thread_type = {"Thread"};
 POBJECT_TYPE g_thread_type_pointer = &g_thread_type;
 
 size_t g_live_threads = 0;  // guarded by the dispatcher lock
+std::atomic<bool> g_fail_next_reference{false};
 
 void Dereference(PKTHREAD thread) {
     if (thread->References.fetch_sub(1) == 1) delete thread;
@@ -66,6 +67,8 @@ POBJECT_TYPE* PsThreadType = &g_thread_type_pointer;
 
 namespace host {
 
+void FailNextObjectReference() { g_fail_next_reference.store(true); }
+
 size_t LiveSystemThreadCount() {
     detail::Guard guard(detail::DispatcherLock());
     return g_live_threads;
@@ -73,6 +76,7 @@ size_t LiveSystemThreadCount() {
 
 namespace detail {
 size_t LiveThreadCount() { return g_live_threads; }
+void ClearObjectReferenceFailure() { g_fail_next_reference.store(false); }
 }  // namespace detail
 
 }  // namespace host
@@ -121,6 +125,7 @@ NTSTATUS ObReferenceObjectByHandle(HANDLE Handle, ACCESS_MASK, POBJECT_TYPE Obje
                                    KPROCESSOR_MODE, PVOID* Object, PVOID) {
     host::VerifyPassiveLevel("ObReferenceObjectByHandle");
     *Object = nullptr;
+    if (g_fail_next_reference.exchange(false)) return STATUS_INVALID_HANDLE;
     auto* thread = static_cast<PKTHREAD>(host::LookupHandle(Handle, host::HandleKind::Thread));
     if (thread == nullptr) {
         bool other_kind = host::LookupHandle(Handle, host::HandleKind::RegistryKey) != nullptr ||
@@ -131,6 +136,13 @@ NTSTATUS ObReferenceObjectByHandle(HANDLE Handle, ACCESS_MASK, POBJECT_TYPE Obje
     thread->References.fetch_add(1);
     *Object = thread;
     return STATUS_SUCCESS;
+}
+
+// PASSIVE_LEVEL (or DISPATCH_LEVEL with a zero time-out). Only thread handles are waitable here.
+NTSTATUS ZwWaitForSingleObject(HANDLE Handle, BOOLEAN Alertable, PLARGE_INTEGER Timeout) {
+    auto* thread = static_cast<PKTHREAD>(host::LookupHandle(Handle, host::HandleKind::Thread));
+    if (thread == nullptr) return STATUS_INVALID_HANDLE;
+    return KeWaitForSingleObject(thread, Executive, KernelMode, Alertable, Timeout);
 }
 
 // Any IRQL up to DISPATCH_LEVEL.

@@ -97,7 +97,8 @@ BOOLEAN KeSetTimer(PKTIMER Timer, LARGE_INTEGER DueTime, PKDPC Dpc) {
     Guard guard(DispatcherLock());
     BOOLEAN was_set = Timer->Header.Inserted ? TRUE : FALSE;
     if (was_set) RemoveEntryList(&Timer->TimerListEntry);
-    LONGLONG due = DueTime.QuadPart < 0 ? host::Now() - DueTime.QuadPart : DueTime.QuadPart;
+    LONGLONG due = DueTime.QuadPart < 0 ? host::Now() - DueTime.QuadPart
+                                        : host::HostTimeFromSystemTime(DueTime.QuadPart);
     Timer->DueTime = static_cast<ULONGLONG>(due);
     Timer->Dpc = Dpc;
     Timer->Header.Absolute = DueTime.QuadPart >= 0 ? 1 : 0;

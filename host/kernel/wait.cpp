@@ -92,7 +92,7 @@ void Release(Waiter& waiter, NTSTATUS result) {
 LONGLONG DeadlineOf(const LARGE_INTEGER* timeout) {
     if (timeout == nullptr) return kNoDeadline;
     if (timeout->QuadPart < 0) return Now() - timeout->QuadPart;
-    return timeout->QuadPart;
+    return HostTimeFromSystemTime(timeout->QuadPart);
 }
 
 void CheckWaitIrql(const LARGE_INTEGER* timeout, const char* service) {

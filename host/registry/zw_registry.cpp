@@ -1,10 +1,12 @@
 // ZwOpenKey, ZwCreateKey, ZwQueryValueKey, ZwSetValueKey, ZwDeleteValueKey, ZwFlushKey over the
 // host's hive. A key handle remembers its path and granted access; closing a handle that
 // changed something writes the registry file.
+#include <atomic>
 #include <cstring>
 #include <string>
 
 #include "host/kernel/handle_table.h"
+#include "host/registry/registry_faults.h"
 #include "host/registry/registry_store.h"
 #include "host/registry/unicode_string.h"
 #include "host/verifier/verifier.h"
@@ -180,12 +182,19 @@ NTSTATUS ZwQueryValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName,
     return status;
 }
 
+namespace {
+std::atomic<bool> g_fail_value_writes{false};
+}  // namespace
+
+void host::FailRegistryValueWrites(bool on) { g_fail_value_writes.store(on); }
+
 NTSTATUS ZwSetValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName, ULONG TitleIndex, ULONG Type,
                        PVOID Data, ULONG DataSize) {
     host::VerifyPassiveLevel("ZwSetValueKey");
     KeyObject* key;
     NTSTATUS status = LookupKey(KeyHandle, KEY_SET_VALUE, &key);
     if (!NT_SUCCESS(status)) return status;
+    if (g_fail_value_writes.load()) return STATUS_INSUFFICIENT_RESOURCES;
     if (Data == nullptr && DataSize != 0) return STATUS_INVALID_PARAMETER;
     const std::string name = host::UnicodeStringToUtf8(ValueName);
     const auto* bytes = static_cast<const uint8_t*>(Data);

@@ -1,5 +1,5 @@
-// Per-pipe request queues: IN transfers wait for device data, and every finished request of a
-// pipe is completed in submission order, one at a time, at DISPATCH_LEVEL, by whichever thread
+// Per-pipe request queues: IN transfers wait for device data, OUT transfers for a device that
+// takes them, and every finished request of a pipe is completed in submission order, one at a time, at DISPATCH_LEVEL, by whichever thread
 // finds the pipe idle (the submitter, the device's callback, a cancel). A completion routine
 // that submits again only queues: the thread already completing the pipe picks it up.
 #include "host/usb/usb_device.h"
@@ -49,6 +49,20 @@ bool ReleaseClaim(PIRP irp) {
     return !(ReadOnce(irp->Cancel) && IoSetCancelRoutine(irp, nullptr) != nullptr);
 }
 
+// Offers the transfer to the device: data for an IN endpoint, or the data of an OUT one.
+InTransferResult Exchange(UsbDevice* device, Pipe* pipe, _URB_BULK_OR_INTERRUPT_TRANSFER& transfer) {
+    if (USB_ENDPOINT_DIRECTION_IN(pipe->EndpointAddress)) {
+        return device->Function->BulkIn(pipe->EndpointAddress,
+                                        static_cast<UCHAR*>(transfer.TransferBuffer),
+                                        transfer.TransferBufferLength);
+    }
+    const USBD_STATUS status = device->Function->BulkOut(
+        pipe->EndpointAddress, static_cast<const UCHAR*>(transfer.TransferBuffer),
+        transfer.TransferBufferLength);
+    if (status == USBD_STATUS_PENDING) return InTransferResult{};
+    return {true, status, transfer.TransferBufferLength};
+}
+
 // Lock held.
 void MatchWaitingTransfers(UsbDevice* device, Pipe* pipe) {
     while (!pipe->Waiting.empty()) {
@@ -64,8 +78,7 @@ void MatchWaitingTransfers(UsbDevice* device, Pipe* pipe) {
         }
         _URB_BULK_OR_INTERRUPT_TRANSFER& transfer = UrbOf(irp)->UrbBulkOrInterruptTransfer;
         ULONG capacity = transfer.TransferBufferLength;
-        InTransferResult result = device->Function->BulkIn(
-            pipe->EndpointAddress, static_cast<UCHAR*>(transfer.TransferBuffer), capacity);
+        InTransferResult result = Exchange(device, pipe, transfer);
         if (!result.Ready) {
             if (!ReleaseClaim(irp)) {
                 pipe->Waiting.pop_front();

@@ -26,11 +26,20 @@ USBD_STATUS CheckBulkTransfer(UsbDevice* device, const _URB_BULK_OR_INTERRUPT_TR
     return USBD_STATUS_SUCCESS;
 }
 
-// Lock held.
+// Lock held. A device that NAKs the data, or transfers already waiting ahead of this one,
+// leave it waiting on the pipe.
 void SendOut(UsbDevice* device, Pipe* pipe, PIRP irp, _URB_BULK_OR_INTERRUPT_TRANSFER& transfer) {
+    if (!pipe->Waiting.empty()) {
+        QueueWaitingTransfer(device, pipe, irp);
+        return;
+    }
     USBD_STATUS status = device->Function->BulkOut(
         pipe->EndpointAddress, static_cast<const UCHAR*>(transfer.TransferBuffer),
         transfer.TransferBufferLength);
+    if (status == USBD_STATUS_PENDING) {
+        QueueWaitingTransfer(device, pipe, irp);
+        return;
+    }
     FinishOnPipe(device, pipe, irp, status);
     if (status == USBD_STATUS_DEVICE_GONE) {
         device->Connected = false;

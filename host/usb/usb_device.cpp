@@ -42,6 +42,7 @@ NTSTATUS HandleResetPort(UsbDevice* device, PIRP irp) {
     {
         std::lock_guard<std::mutex> lock(device->Lock);
         if (!device->Connected) return CompleteIrp(irp, STATUS_DEVICE_NOT_CONNECTED);
+        if (device->FailPortResets) return CompleteIrp(irp, STATUS_IO_DEVICE_ERROR);
         device->Counters.PortResets++;
         for (Pipe& pipe : device->Pipes) pipe.Halted = false;
         device->Function->ResetPort();
@@ -173,6 +174,12 @@ UsbDeviceCounters GetUsbDeviceCounters(PDEVICE_OBJECT pdo) {
     UsbDevice* device = DeviceFromPdo(pdo);
     std::lock_guard<std::mutex> lock(device->Lock);
     return device->Counters;
+}
+
+void FailPortResets(PDEVICE_OBJECT pdo, bool on) {
+    UsbDevice* device = DeviceFromPdo(pdo);
+    std::lock_guard<std::mutex> lock(device->Lock);
+    device->FailPortResets = on;
 }
 
 ULONG PendingTransferCount(PDEVICE_OBJECT pdo, UCHAR endpointAddress) {

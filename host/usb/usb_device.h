@@ -17,7 +17,7 @@ struct Pipe {
     UCHAR EndpointAddress = 0;
     USBD_PIPE_TYPE PipeType = UsbdPipeTypeBulk;
     ULONG MaximumTransferSize = USBD_DEFAULT_MAXIMUM_TRANSFER_SIZE;
-    std::deque<PIRP> Waiting;   // IN transfers waiting for device data, oldest first
+    std::deque<PIRP> Waiting;   // transfers waiting for the device, oldest first
     std::deque<PIRP> Finished;  // requests whose result is set, completed in this order
     bool Completing = false;    // a thread is completing this pipe's requests
 };
@@ -28,6 +28,7 @@ struct UsbDevice {
     std::mutex Lock;  // guards every field below and the device's pipes
     bool Connected = true;
     bool LostWhileServicing = false;  // the device vanished inside a pipe's service loop
+    bool FailPortResets = false;      // a hub that cannot reset the port
     UCHAR ConfigurationValue = 0;
     Pipe Pipes[kMaxPipes];
     UsbDeviceCounters Counters;
@@ -48,7 +49,7 @@ void FailWaitingTransfers(UsbDevice* device, USBD_STATUS status);
 // time in order, at DISPATCH_LEVEL. Called without Lock.
 void ServicePipe(UsbDevice* device, Pipe* pipe);
 void ServiceAllPipes(UsbDevice* device);
-// Queues an IN transfer to wait for device data (Lock held).
+// Queues a transfer to wait for the device (Lock held).
 void QueueWaitingTransfer(UsbDevice* device, Pipe* pipe, PIRP irp);
 
 // URB handlers: each sets the URB status and either completes the IRP (returning its status)

@@ -26,7 +26,9 @@ public:
     // SET_CONFIGURATION with the configuration value (0 = unconfigured).
     virtual void SetConfiguration(UCHAR value) = 0;
     // Data the host sends on a bulk OUT endpoint. USBD_STATUS_DEVICE_GONE means the device has
-    // dropped off the bus; any other halting status stalls the pipe.
+    // dropped off the bus; any other halting status stalls the pipe. USBD_STATUS_PENDING means
+    // the device does not take the data yet (it NAKs): the transfer waits, with those behind
+    // it, until the device calls NotifyEndpointReady for the endpoint or it is cancelled.
     virtual USBD_STATUS BulkOut(UCHAR endpointAddress, const UCHAR* data, ULONG length) = 0;
     // One bulk IN transfer of `capacity` bytes on the endpoint. Same status rules as BulkOut.
     virtual InTransferResult BulkIn(UCHAR endpointAddress, UCHAR* buffer, ULONG capacity) = 0;
@@ -56,9 +58,13 @@ void DestroySimulatedUsbDevice(PDEVICE_OBJECT pdo);
 // The device leaves the bus: port status reports neither enabled nor connected, pending
 // transfers fail with USBD_STATUS_DEVICE_GONE, later requests fail at once.
 void UnplugSimulatedUsbDevice(PDEVICE_OBJECT pdo);
-// The device has data for a bulk IN endpoint: pending transfers are served now.
+// The device has data for a bulk IN endpoint, or takes data again on a bulk OUT endpoint:
+// pending transfers are served now.
 void NotifyEndpointReady(PDEVICE_OBJECT pdo, UCHAR endpointAddress);
 UsbDeviceCounters GetUsbDeviceCounters(PDEVICE_OBJECT pdo);
+// While on, port resets of the device fail with STATUS_IO_DEVICE_ERROR (a hub that cannot
+// reset its port), for tests of what a driver does when its recovery fails.
+void FailPortResets(PDEVICE_OBJECT pdo, bool on);
 // Transfers waiting for device data on the endpoint (for tests).
 ULONG PendingTransferCount(PDEVICE_OBJECT pdo, UCHAR endpointAddress);
 

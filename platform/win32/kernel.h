@@ -23,3 +23,8 @@ inline NTSTATUS VexacamSaveFloatingPointState(PKFLOATING_SAVE FloatSave) {
     return Status;
 }
 #define KeSaveFloatingPointState VexacamSaveFloatingPointState
+
+// Waiting on a handle is declared with the file system's records, which the driver does not
+// include; ntoskrnl.exe exports it.
+extern "C" NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE Handle, BOOLEAN Alertable,
+                                                         PLARGE_INTEGER Timeout);

@@ -8,6 +8,8 @@
 
 #include "controls/calibration.h"
 #include "driver/device_context.h"
+#include "host/files/file_faults.h"
+#include "host/kernel/debug_log.h"
 #include "registry/temp_machine.h"
 
 namespace controls_test {
@@ -97,6 +99,47 @@ TEST_F(Calibration, UniformFrameCapturesGainsOf63AndWritesThem) {
     const std::string file = ReadHostFile("SystemRoot/Vexa_640.dat");
     ASSERT_EQ(file.size(), width * height * 2);
     EXPECT_EQ(std::memcmp(file.data(), gains_.data(), file.size()), 0);
+}
+
+struct ShortWriteCase {
+    const char* Why;
+    ULONG BytesWritten;  // what the disk takes before it is full
+};
+
+class ShortWrite : public Calibration, public ::testing::WithParamInterface<ShortWriteCase> {};
+
+// A capture whose file cannot be written whole leaves the good file in place, not a torn one
+// that the next load would take for a gain map; nothing else is left behind.
+TEST_P(ShortWrite, KeepsThePreviousFileWholeAndSaysSo) {
+    const ULONG width = 640, height = 480;
+    const std::string good(width * height * 2, '\x40');
+    WriteHostFile("SystemRoot/Vexa_640.dat", good);
+    std::vector<UCHAR> frame(width * height, 128);
+    host::FailFileWritesAfter(GetParam().BytesWritten);
+    CaptureGainMap(width, height, frame.data(), device_.get());
+    host::ClearFileWriteFailure();
+    EXPECT_EQ(ReadHostFile("SystemRoot/Vexa_640.dat"), good) << GetParam().Why;
+    EXPECT_FALSE(HostFileExists("SystemRoot/Vexa_640.dat.new")) << GetParam().Why;
+    EXPECT_EQ(gains_[0], 63) << "the new map is in effect in memory all the same";
+    const std::vector<std::string> trace = host::DebugLogLines();
+    ASSERT_EQ(trace.size(), 1u) << GetParam().Why;
+    EXPECT_NE(trace[0].find("gain map captured but not saved"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Disks, ShortWrite,
+    ::testing::Values(ShortWriteCase{"the disk is full from the start", 0},
+                      ShortWriteCase{"the disk fills half way through", 307200},
+                      ShortWriteCase{"the last byte does not fit", 614399}));
+
+TEST_F(Calibration, CaptureReplacesAnEarlierFileWhole) {
+    const ULONG width = 640, height = 480;
+    WriteHostFile("SystemRoot/Vexa_640.dat", std::string(width * height * 4, '\x01'));
+    std::vector<UCHAR> frame(width * height, 128);
+    CaptureGainMap(width, height, frame.data(), device_.get());
+    EXPECT_EQ(ReadHostFile("SystemRoot/Vexa_640.dat").size(), width * height * 2)
+        << "a longer earlier file leaves no tail";
+    EXPECT_FALSE(HostFileExists("SystemRoot/Vexa_640.dat.new"));
 }
 
 TEST_F(Calibration, HotPixelIsRecordedButNotItsNeighbours) {

@@ -2,6 +2,8 @@
 // step, the gain fallback, and values that are never lost between program runs.
 #include "controls/settings_store.h"
 #include "controls_fixture.h"
+#include "host/kernel/debug_log.h"
+#include "host/registry/registry_faults.h"
 
 namespace controls_test {
 namespace {
@@ -93,18 +95,53 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"whole dword", "Exposal", 0x12345, 0x12345, 0x12345},
                       LoadCase{"gamma past the table is clamped", "Gamma", 200, 32, 32}));
 
-TEST_F(Settings, ValueOfAnotherTypeIsUsedByItsLeadingBytes) {
-    const UCHAR blob[6] = {0x2A, 0x01, 0, 0, 9, 9};
-    SeedSetting("Exposal", REG_BINARY, blob, sizeof blob);
+struct MalformedValueCase {
+    const char* Why;
+    ULONG Type;
+    std::vector<UCHAR> Data;
+};
+
+class MalformedValue : public Settings, public ::testing::WithParamInterface<MalformedValueCase> {};
+
+// Exposal is read right after ColorAdjustType, whose four bytes are still in the query buffer.
+TEST_P(MalformedValue, CountsAsAbsentAndKeepsTheValueInForce) {
+    const MalformedValueCase& c = GetParam();
+    SeedSetting("ColorAdjustType", 0x11223344);
+    SeedSetting("Exposal", c.Type, c.Data.data(), static_cast<ULONG>(c.Data.size()));
     Load(640, 480);
-    EXPECT_EQ(Device().Command.Exposal, 0x12Au);
+    EXPECT_EQ(Device().Command.Exposal, 100u) << c.Why;
+    EXPECT_EQ(Device().ColorAdjustType, 0x11223344u) << "a well-formed value still loads";
 }
 
-TEST_F(Settings, ValueTooLongForTheBufferIsSkipped) {
-    std::vector<UCHAR> blob(200, 7);
-    SeedSetting("Exposal", REG_BINARY, blob.data(), static_cast<ULONG>(blob.size()));
-    Load(640, 480);
-    EXPECT_EQ(Device().Command.Exposal, 100u);
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MalformedValue,
+    ::testing::Values(
+        MalformedValueCase{"a two-byte dword would take the previous value's upper bytes",
+                           REG_DWORD, {0x2A, 0x01}},
+        MalformedValueCase{"an empty dword", REG_DWORD, {}},
+        MalformedValueCase{"binary data of dword size is not a number", REG_BINARY,
+                           {0x2A, 0x01, 0, 0}},
+        MalformedValueCase{"a longer binary value", REG_BINARY, {0x2A, 0x01, 0, 0, 9, 9}},
+        MalformedValueCase{"a string", REG_SZ, {'9', 0, '9', 0, 0, 0}},
+        MalformedValueCase{"a qword", REG_QWORD, {0x2A, 0x01, 0, 0, 0, 0, 0, 0}},
+        MalformedValueCase{"too long for the query buffer", REG_BINARY,
+                           std::vector<UCHAR>(200, 7)}));
+
+// The save cannot fail its caller (a stop, a close), but a value that was not stored must not
+// pass unnoticed: one trace line says how many and why, and the stored values stay as they were.
+TEST_F(Settings, ValuesTheRegistryRefusesAreReportedAndKeepTheirStoredContents) {
+    SeedSetting("Exposal", 1234);
+    Device().Command.Exposal = 999;
+    host::ClearDebugLog();
+    host::FailRegistryValueWrites(true);
+    SaveSettings(&Device());
+    host::FailRegistryValueWrites(false);
+    ULONG stored = 0;
+    ASSERT_TRUE(StoredSetting("Exposal", &stored));
+    EXPECT_EQ(stored, 1234u);
+    const std::vector<std::string> trace = host::DebugLogLines();
+    ASSERT_EQ(trace.size(), 1u);
+    EXPECT_NE(trace[0].find("25 of 25 values not saved"), std::string::npos) << trace[0];
 }
 
 TEST_F(Settings, GainValuesBuildTheirTables) {

@@ -36,9 +36,10 @@ inline RecordedActions*& CurrentRecorder() {
     return recorder;
 }
 
-inline VOID RecordSend(DeviceContext* device) {
+inline NTSTATUS RecordSend(DeviceContext* device) {
     CurrentRecorder()->events.push_back("send");
     CurrentRecorder()->exposalAtSend.push_back(device->Command.Exposal);
+    return STATUS_SUCCESS;
 }
 
 inline VOID RecordDefectCapture(PUCHAR frame, ULONG, ULONG, DeviceContext* device, PULONG) {

@@ -126,6 +126,44 @@ TEST_F(FrameDelivery, CatchesUpOnePeriodPerExpiryAfterALongPause) {
     EXPECT_EQ(Stream().DropCount, 9);
 }
 
+struct ClockStepCase {
+    const char* Why;
+    LONGLONG Step;
+};
+
+class SystemTimeStep : public FrameDelivery, public ::testing::WithParamInterface<ClockStepCase> {};
+
+// Someone sets the system clock while frames flow: delivery keeps its pace (no stall, no burst
+// of dropped periods) and presentation times keep counting from the pause.
+TEST_P(SystemTimeStep, LeavesPacingAndTimeStampsAsTheyWere) {
+    const ClockStepCase& c = GetParam();
+    OpenAdvertised(k640x480);
+    StartRunning();
+    QueueReads(12);
+    ProcessOneFrame();  // two frames ahead: a period is never without a finished frame
+    ProcessOneFrame();
+    std::vector<host::CompletedRead> reads;
+    for (int period = 0; period < 8; ++period) {
+        if (period == 3) host::StepSystemTime(c.Step);
+        ProcessOneFrame();
+        AdvanceHalfPeriods(2);
+        for (const host::CompletedRead& read : Completed()) reads.push_back(read);
+    }
+    ASSERT_GE(reads.size(), 7u) << c.Why << ": one frame a period, the step or not";
+    for (size_t i = 1; i < reads.size(); ++i) {
+        EXPECT_EQ(reads[i].DropCount, 0) << c.Why;
+        EXPECT_EQ(reads[i].PictureNumber, reads[i - 1].PictureNumber + 1) << c.Why;
+        EXPECT_EQ(reads[i].PresentationTime - reads[i - 1].PresentationTime, kVgaInterval)
+            << c.Why;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SystemTimeStep,
+    ::testing::Values(ClockStepCase{"an hour back", -36000000000LL},
+                      ClockStepCase{"an hour forward", 36000000000LL},
+                      ClockStepCase{"a second back, a few periods", -10000000LL}));
+
 TEST_F(FrameDelivery, ClosesWithQueuedAndParkedReadsCancelledQueueFirst) {
     OpenAdvertised(k640x480);
     StartRunning();

@@ -66,6 +66,39 @@ TEST_F(ReadRequests, RefusesABufferSmallerThanThePictureWithoutWritingIt) {
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0xEE), static_cast<long>(bytes.size()));
 }
 
+struct CancelInFullQueueCase {
+    const char* Why;
+    int Cancelled;  // which of the sixteen queued reads is cancelled
+};
+
+class CancelInFullQueue : public ReadRequests,
+                          public ::testing::WithParamInterface<CancelInFullQueueCase> {};
+
+// The others are served in the order they came, the next read joins behind them, and no frame
+// is dropped for an empty oldest slot.
+TEST_P(CancelInFullQueue, ServesTheRestInQueueOrderWithoutAStall) {
+    std::vector<uint64_t> ids = QueueReads(16);
+    ASSERT_TRUE(stream_->CancelRead(ids[GetParam().Cancelled])) << GetParam().Why;
+    const uint64_t latecomer = QueueReads(1)[0];
+    std::vector<uint64_t> expected = ids;
+    expected.erase(expected.begin() + GetParam().Cancelled);
+    expected.push_back(latecomer);
+    std::vector<uint64_t> served;
+    for (int frame = 0; frame < 24 && served.size() < expected.size(); ++frame) {
+        DeliverFrames(1);
+        for (const host::CompletedRead& read : Completed()) {
+            if (read.Status == STATUS_SUCCESS) served.push_back(read.Id);
+        }
+    }
+    EXPECT_EQ(served, expected) << GetParam().Why;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, CancelInFullQueue,
+    ::testing::Values(CancelInFullQueueCase{"the oldest, at the read index", 0},
+                      CancelInFullQueueCase{"one in the middle", 7},
+                      CancelInFullQueueCase{"the newest, just before the write index", 15}));
+
 // The frame meets an emptied queue slot: the gate taken for it must open again.
 TEST_F(ReadRequests, DeliversAgainAfterAFrameMetACancelledRead) {
     uint64_t cancelled = QueueReads(1)[0];

@@ -1,5 +1,6 @@
 // Recovery from failed video transfers, and the end of streaming when the camera is unplugged.
 #include "host/kernel/clock.h"
+#include "host/kernel/host_reset.h"
 #include "host/usb/usb_function.h"
 #include "stream/live_stream_fixture.h"
 #include "stream/scripted_camera.h"
@@ -63,6 +64,22 @@ TEST_F(StreamingFaults, DropsTheFrameAnErrorInterruptedAndAssemblesTheNext) {
     camera_->SendFrame(2048, 1536, 0x20);
     host::RunUntilIdle();
     EXPECT_EQ(Device().RingWriteIndex, 1);
+}
+
+// A port that cannot be reset would fail every later transfer: the stream ends as on an
+// unplug, its reads cancelled, instead of streaming on as if the recovery had worked.
+TEST_F(StreamingFaults, RecoveryThatCannotResetThePortEndsStreaming) {
+    OpenAdvertised(k640x480);
+    StartRunning();
+    QueueReads(2);
+    host::usb::FailPortResets(camera_->Pdo(), true);
+    camera_->Send(307200, USBD_STATUS_XACT_ERROR);
+    host::RunUntilIdle();
+    EXPECT_EQ(Stream().State, KSSTATE_STOP);
+    std::vector<host::CompletedRead> reads = Completed();
+    ASSERT_EQ(reads.size(), 2u);
+    for (const host::CompletedRead& read : reads) EXPECT_EQ(read.Status, STATUS_CANCELLED);
+    EXPECT_EQ(host::LiveSystemThreadCount(), 0u);
 }
 
 TEST_F(StreamingFaults, UnplugEndsStreamingAndCancelsEveryPendingRead) {

@@ -67,6 +67,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return commands_;
     }
+    // While on, every CommandBlock transfer stalls (a pipe reset does not help).
+    void StallCommands(bool on) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stallCommands_ = on;
+    }
     // Forgets the CommandBlocks received so far, so a long run's record stays bounded.
     void ForgetCommands() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -84,6 +89,7 @@ public:
     USBD_STATUS BulkOut(UCHAR endpoint, const UCHAR* data, ULONG length) override {
         if (endpoint == kCommandEndpoint && length == sizeof(CommandBlock)) {
             std::lock_guard<std::mutex> lock(mutex_);
+            if (stallCommands_) return USBD_STATUS_STALL_PID;
             CommandBlock block;
             std::memcpy(&block, data, sizeof(block));
             commands_.push_back(block);
@@ -127,6 +133,7 @@ private:
     std::mutex mutex_;
     std::deque<ScriptedTransfer> video_;
     std::vector<CommandBlock> commands_;
+    bool stallCommands_ = false;
 };
 
 }  // namespace vexacam_test

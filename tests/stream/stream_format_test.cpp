@@ -1,4 +1,5 @@
 // Formats the capture pipeline cannot serve are refused at open and at SRB_SET_DATA_FORMAT.
+#include "controls/camera_control_ids.h"
 #include "driver/capture_stream_format.h"
 #include "host/kernel/pool.h"
 #include "stream/live_stream_fixture.h"
@@ -33,7 +34,11 @@ const FormatCase kFormatCases[] = {
     {"an advertised size", 640, 480, 0, 160000, true},
     {"an unlisted size that suits the pipeline", 320, 240, 0, 333333, true},
     {"the shortest advertised interval", 640, 480, 0, 50000, true},
-    {"a raw frame as large as a raw buffer allows", 2048, 1538, 0, 250000, true},
+    {"the whole sensor", 2048, 1536, 0, 250000, true},
+    {"two rows taller than the sensor, though a raw buffer would hold it", 2048, 1538, 0, 250000,
+     false},
+    {"twice the sensor's width at half its height", 4096, 768, 0, 250000, false},
+    {"eight columns wider than the sensor", 2056, 480, 0, 250000, false},
     {"a raw frame larger than a raw buffer", 2048, 1544, 0, 250000, false},
     {"a width that is not a multiple of 8", 644, 480, 0, 160000, false},
     {"a zero width", 0, 480, 0, 160000, false},
@@ -89,6 +94,56 @@ TEST_F(StreamOpen, RefusesASecondOpen) {
     std::unique_ptr<host::StreamClient> second;
     KS_DATAFORMAT_VIDEOINFOHEADER format = AdvertisedFormat(k640x480);
     EXPECT_EQ(adapter_->OpenStream(0, &format.DataFormat, &second), STATUS_INVALID_PARAMETER);
+}
+
+class FormatChange : public LiveStreamTest<ScriptedCamera> {};
+
+struct StreamingStateCase {
+    const char* Why;
+    KSSTATE State;
+};
+
+class FormatChangeWhileStreaming : public FormatChange,
+                                   public ::testing::WithParamInterface<StreamingStateCase> {};
+
+// The change arrives while a frame is on its way through the pipeline: it is refused and
+// rewrites nothing the frame path reads; after a stop it is taken.
+TEST_P(FormatChangeWhileStreaming, WaitsForAStop) {
+    OpenAdvertised(k640x480);
+    StartRunning();
+    ASSERT_EQ(stream_->SetState(GetParam().State), STATUS_SUCCESS);
+    QueueReads(2);
+    camera_->SendFrame(640, 480, 0x40);
+    const KS_DATAFORMAT_VIDEOINFOHEADER vga800 = AdvertisedFormat(k800x600);
+    EXPECT_EQ(stream_->SetFormat(&vga800.DataFormat), STATUS_INVALID_DEVICE_STATE)
+        << GetParam().Why;
+    host::RunUntilIdle();
+    EXPECT_EQ(Device().Command.FrameWidth, 640u) << GetParam().Why;
+    EXPECT_EQ(Device().ImageSize, 640u * 480 * 3) << GetParam().Why;
+    ASSERT_EQ(stream_->SetState(KSSTATE_STOP), STATUS_SUCCESS);
+    EXPECT_EQ(stream_->SetFormat(&vga800.DataFormat), STATUS_SUCCESS) << GetParam().Why;
+    EXPECT_EQ(Device().Command.FrameWidth, 800u) << GetParam().Why;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, FormatChangeWhileStreaming,
+    ::testing::Values(StreamingStateCase{"running", KSSTATE_RUN},
+                      StreamingStateCase{"paused: the camera still sends", KSSTATE_PAUSE},
+                      StreamingStateCase{"acquire after run: the engine still runs",
+                                         KSSTATE_ACQUIRE}));
+
+// A property set after the last stop is not saved yet; a format change must not put the stored
+// value back over it.
+TEST_F(FormatChange, KeepsPropertyChangesNotYetSaved) {
+    OpenAdvertised(k640x480);
+    ASSERT_EQ(stream_->SetState(KSSTATE_PAUSE), STATUS_SUCCESS);
+    ASSERT_EQ(stream_->SetState(KSSTATE_STOP), STATUS_SUCCESS);  // stores the contrast in force
+    ULONG contrast = Device().Contrast + 13u;
+    ASSERT_EQ(adapter_->SetProperty({CameraControlSet, kControlContrast, &contrast, sizeof(contrast)}),
+              STATUS_SUCCESS);
+    const KS_DATAFORMAT_VIDEOINFOHEADER vga800 = AdvertisedFormat(k800x600);
+    ASSERT_EQ(stream_->SetFormat(&vga800.DataFormat), STATUS_SUCCESS);
+    EXPECT_EQ(Device().Contrast, contrast);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "controls/control_actions.h"
 #include "tests/usb/camera_fixture.h"
 #include "usb/command_block.h"
 #include "usb/command_sequences.h"
@@ -60,6 +61,35 @@ TEST_F(CameraTest, ConcurrentSendsNeverCarryAQueryCodeAndQueriesReadTheirOwnRepl
     EXPECT_EQ(wrong_values, 0);
     EXPECT_EQ(wrong_windows, 0);
     EXPECT_EQ(Device().Command.CommandCode, kCommandApply);
+    EXPECT_EQ(Uninitialize(), STATUS_SUCCESS);
+}
+
+// A property set writes Exposal while the frame path sends the block: every block the camera
+// receives carries one of the two values whole, never half of each.
+TEST_F(CameraTest, SendsNeverCarryAFieldHalfWrittenByAPropertySet) {
+    BringUp();
+    Device().AEing = 0;
+    constexpr ULONG kLow = 0x0000FFFF;
+    constexpr ULONG kHigh = 0xFFFF0000;
+    SetManualExposure(&Device(), kLow);
+    camera_->ClearReceivedCommandBlocks();
+    std::atomic<bool> sending{true};
+    std::atomic<ULONG> rounds{0};
+    std::thread property_sets([this, &sending, &rounds] {
+        while (sending.load()) {
+            SetManualExposure(&Device(), (rounds.fetch_add(1) & 1) != 0 ? kHigh : kLow);
+        }
+    });
+    while (rounds.load() == 0) std::this_thread::yield();
+    constexpr int kSends = 5000;
+    for (int i = 0; i < kSends; ++i) SendCommandBlock(&Device());
+    sending.store(false);
+    property_sets.join();
+    int torn = 0;
+    for (const CommandBlock& block : camera_->ReceivedCommandBlocks()) {
+        torn += block.Exposal != kLow && block.Exposal != kHigh;
+    }
+    EXPECT_EQ(torn, 0) << "of " << kSends << " sends";
     EXPECT_EQ(Uninitialize(), STATUS_SUCCESS);
 }
 
