@@ -3,6 +3,7 @@
 #include <string>
 
 #include "bench_support.h"
+#include "imaging/stage_bodies.h"
 #include "imaging/demosaic.h"
 #include "imaging/overlays.h"
 #include "imaging/repair_edges.h"
@@ -22,13 +23,13 @@ void BM_Variant(benchmark::State& state, VECTOR_LEVEL level) {
     const ULONG width = ULONG(state.range(0)), height = ULONG(state.range(1));
     const auto frame = RandomBytes(size_t(width) * height);
     std::vector<uint8_t> picture(size_t(width) * height * 3);
-    LimitVectorLevel(level);
+    SelectStageBodies(level);
     for (auto _ : state) {
         Variant(width, height, picture.data(), frame.data());
         benchmark::DoNotOptimize(picture.data());
         benchmark::ClobberMemory();
     }
-    LimitVectorLevel(VectorLevelAvx512);
+    SelectStageBodies(VectorLevelAvx512);
 }
 
 void BM_RepairEdges(benchmark::State& state) {

@@ -41,11 +41,7 @@ double SoakSeconds() {
 
 // Settings and calibration files of the soak stay out of the user's machine state.
 const std::string& SoakMachineRoot() {
-    static const std::string root = [] {
-        char pattern[] = "/tmp/vexacam-soak-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
+    static const std::string root = host::MakeTemporaryMachineRoot("soak");
     return root;
 }
 
@@ -80,22 +76,22 @@ KS_DATAFORMAT_VIDEOINFOHEADER AdvertisedFormat(int index) {
 // Every stage of the pipeline on: automatic exposure, defect repair, gamma, flat field,
 // contrast with colour adjustment, saturation, crosshair. Set while the stream is stopped.
 void TurnEveryStageOn(DeviceContext& device) {
-    device.AEing = 1;
-    device.LightAVG = 1;
-    device.Contrast = 20;
-    device.ColorAdjustType = 2;
-    device.Saturntion = 12;
-    device.CrossLine = 1;
-    device.Gamma = 20;
-    BuildToneTable(&device.GammaValue, GammaForIndex(device.GammaTable, device.Gamma),
-                   device.ToneTable, device.LogTable);
+    device.Image.AEing = 1;
+    device.Image.LightAVG = 1;
+    device.Image.Contrast = 20;
+    device.Image.ColorAdjustType = 2;
+    device.Image.Saturntion = 12;
+    device.Image.CrossLine = 1;
+    device.Pipeline.Gamma = 20;
+    BuildToneTable(&device.Pipeline.GammaValue, GammaForIndex(device.Pipeline.GammaTable, device.Pipeline.Gamma),
+                   device.Pipeline.ToneTable, device.Pipeline.LogTable);
     ULONG width = device.Command.FrameWidth;
     ULONG height = device.Command.FrameHeight;
     for (ULONG i = 0; i < kDefects; ++i) {
-        device.DefectTable[i].X = static_cast<USHORT>(8 + (i * 97) % (width - 16));
-        device.DefectTable[i].Y = static_cast<USHORT>(8 + (i * 61) % (height - 16));
+        device.Pipeline.DefectTable[i].X = static_cast<USHORT>(8 + (i * 97) % (width - 16));
+        device.Pipeline.DefectTable[i].Y = static_cast<USHORT>(8 + (i * 61) % (height - 16));
     }
-    device.DefectCount = kDefects;
+    device.Pipeline.DefectCount = kDefects;
 }
 
 struct SoakResult {

@@ -13,6 +13,7 @@
 #include "imaging/colour_gains.h"
 #include "imaging/contrast.h"
 #include "imaging/cpu_features.h"
+#include "imaging/stage_bodies.h"
 #include "imaging/flat_field.h"
 #include "imaging/gain_table.h"
 #include "imaging/saturation.h"
@@ -39,7 +40,7 @@ std::vector<UCHAR> NoisyScene(size_t Count, unsigned Seed) {
 // Times Stage on Frame, restoring Frame from Pristine before each run.
 void TimeInPlace(benchmark::State& State, const std::vector<UCHAR>& Pristine,
                  const std::function<void(PUCHAR)>& Stage) {
-    LimitVectorLevel(static_cast<VECTOR_LEVEL>(State.range(1)));
+    SelectStageBodies(static_cast<VECTOR_LEVEL>(State.range(1)));
     std::vector<UCHAR> Frame = Pristine;
     for (auto _ : State) {
         State.PauseTiming();
@@ -48,9 +49,9 @@ void TimeInPlace(benchmark::State& State, const std::vector<UCHAR>& Pristine,
         Stage(Frame.data());
         benchmark::ClobberMemory();
     }
-    LimitVectorLevel(VectorLevelAvx512);
-    State.SetLabel(VectorLevelName(VectorLevelInUse() < State.range(1)
-                                       ? VectorLevelInUse()
+    SelectStageBodies(VectorLevelAvx512);
+    State.SetLabel(VectorLevelName(ActiveStageBodies().Level < State.range(1)
+                                       ? ActiveStageBodies().Level
                                        : static_cast<VECTOR_LEVEL>(State.range(1))));
     State.SetBytesProcessed(static_cast<int64_t>(State.iterations() * Pristine.size()));
 }

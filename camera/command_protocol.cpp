@@ -124,12 +124,12 @@ host::usb::InTransferResult SimulatedCamera::ReadStatus(UCHAR* buffer, ULONG cap
     result.Ready = true;
     result.Status = fault;
     if (result.Status != USBD_STATUS_SUCCESS) return result;
-    if (capacity < sizeof(StatusBlock)) {
+    if (capacity < kStatusBlockBytes) {
         result.Status = USBD_STATUS_BUFFER_OVERRUN;  // the 64-byte packet does not fit
         return result;
     }
-    std::memcpy(buffer, status_.Bytes, sizeof(StatusBlock));
-    result.Length = sizeof(StatusBlock);
+    std::memcpy(buffer, status_.Bytes, kStatusBlockBytes);
+    result.Length = kStatusBlockBytes;
     return result;
 }
 

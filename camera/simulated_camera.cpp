@@ -119,13 +119,11 @@ USBD_STATUS SimulatedCamera::BulkOut(UCHAR endpointAddress, const UCHAR* data, U
     commandTransfers_++;
     USBD_STATUS fault = TakeEndpointFault(Endpoint::Command);
     if (fault != USBD_STATUS_SUCCESS) return fault;
-    if (length != sizeof(CommandBlock)) {
+    if (length != kCommandBlockBytes) {
         counters_.MalformedBlocks++;
         return USBD_STATUS_SUCCESS;
     }
-    CommandBlock block;
-    std::memcpy(&block, data, sizeof block);
-    ReceiveCommandBlock(block);
+    ReceiveCommandBlock(DecodeCommandBlock(data));
     return USBD_STATUS_SUCCESS;
 }
 

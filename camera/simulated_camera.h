@@ -33,7 +33,7 @@
 #include "camera/video_stream.h"
 #include "host/kernel/clock.h"
 #include "host/usb/usb_function.h"
-#include "usb/command_block.h"
+#include "camera/command_bytes.h"
 
 namespace camera {
 

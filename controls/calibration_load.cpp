@@ -31,11 +31,11 @@ VOID LoadGainMap(DeviceContext* Device, ULONG Width, ULONG Height) {
     const ULONG Entries = GainMapEntriesFor(Width, Height);
     HANDLE File;
     if (!OpenCalibrationForReading(GainMapFileName(Width, FALSE), &File)) {
-        FillUnityGains(Device->GainMap, Entries);
+        FillUnityGains(Device->Pipeline.GainMap, Entries);
         return;
     }
     ULONG BytesRead;
-    ReadCalibration(File, Device->GainMap, Entries * sizeof(SHORT), &BytesRead);
+    ReadCalibration(File, Device->Pipeline.GainMap, Entries * sizeof(SHORT), &BytesRead);
     ZwClose(File);
 }
 
@@ -43,12 +43,12 @@ VOID LoadGainMap(DeviceContext* Device, ULONG Width, ULONG Height) {
 VOID LoadDefectTable(DeviceContext* Device, ULONG Width) {
     HANDLE File;
     if (!OpenCalibrationForReading(DefectTableFileName(Width, FALSE), &File)) {
-        WriteOnce(Device->DefectCount, 0u);
+        WriteOnce(Device->Pipeline.DefectCount, 0u);
         return;
     }
     ULONG BytesRead;
-    if (ReadCalibration(File, Device->DefectTable, kDefectFileBytesMax, &BytesRead)) {
-        WriteOnce(Device->DefectCount, BytesRead / static_cast<ULONG>(sizeof(DefectEntry)));
+    if (ReadCalibration(File, Device->Pipeline.DefectTable, kDefectFileBytesMax, &BytesRead)) {
+        WriteOnce(Device->Pipeline.DefectCount, BytesRead / static_cast<ULONG>(sizeof(DefectEntry)));
     }
     ZwClose(File);
 }

@@ -2,6 +2,7 @@
 // name a handler. The handlers take no lock: the frame work item reads the same fields.
 #include "controls/camera_control_ids.h"
 #include "controls/control_actions.h"
+#include "controls/device_fields.h"
 #include "controls/property_handlers.h"
 #include "controls/window_placement.h"
 #include "imaging/gain_table.h"
@@ -23,8 +24,8 @@ typedef VOID (*SetHandler)(DeviceContext* Device, ULONG Value);
 
 struct CameraControl {
     CameraControlId Id;
-    ULONG DeviceContext::*Wide;   // a 32-bit field, or
-    UCHAR DeviceContext::*Narrow; // a byte field, or neither (handlers below)
+    ULONG FieldOffset;  // a field of the DeviceContext, or none (handlers below)
+    ULONG FieldBytes;   // 4, 1, or 0 for none
     Rule Store;
     BOOLEAN SetOnly;  // the field is stored but a get writes nothing
     GetHandler Get;   // with no field and no handler the get writes nothing
@@ -41,12 +42,12 @@ ULONG StoredValue(Rule Store, ULONG Value) {
     return Value;
 }
 
-BOOLEAN GetRedGain(DeviceContext* Device, PULONG Value) { return GetGain(Device->RedGain, Value); }
-BOOLEAN GetBlueGain(DeviceContext* Device, PULONG Value) { return GetGain(Device->BlueGain, Value); }
-BOOLEAN GetGreenGain(DeviceContext* Device, PULONG Value) { return GetGain(Device->GreenGain, Value); }
-VOID SetRedGain(DeviceContext* Device, ULONG Value) { SetColourGain(Device, Device->RedGain, Value); }
-VOID SetBlueGain(DeviceContext* Device, ULONG Value) { SetColourGain(Device, Device->BlueGain, Value); }
-VOID SetGreenGain(DeviceContext* Device, ULONG Value) { SetColourGain(Device, Device->GreenGain, Value); }
+BOOLEAN GetRedGain(DeviceContext* Device, PULONG Value) { return GetGain(Device->Pipeline.RedGain, Value); }
+BOOLEAN GetBlueGain(DeviceContext* Device, PULONG Value) { return GetGain(Device->Pipeline.BlueGain, Value); }
+BOOLEAN GetGreenGain(DeviceContext* Device, PULONG Value) { return GetGain(Device->Pipeline.GreenGain, Value); }
+VOID SetRedGain(DeviceContext* Device, ULONG Value) { SetColourGain(Device, Device->Pipeline.RedGain, Value); }
+VOID SetBlueGain(DeviceContext* Device, ULONG Value) { SetColourGain(Device, Device->Pipeline.BlueGain, Value); }
+VOID SetGreenGain(DeviceContext* Device, ULONG Value) { SetColourGain(Device, Device->Pipeline.GreenGain, Value); }
 
 BOOLEAN GetExposal(DeviceContext* Device, PULONG Value) {
     *Value = LoadCommandUlong(Device, COMMAND_FIELD(Exposal));
@@ -55,7 +56,7 @@ BOOLEAN GetExposal(DeviceContext* Device, PULONG Value) {
 
 // A one-push exposure would fight the automatic loop, so it is only taken while that is off.
 VOID SetOnePushExposure(DeviceContext* Device, ULONG Value) {
-    if (ReadOnce(Device->AEing) == 0) WriteOnce(Device->OnePushExposure, Value != 0 ? 1u : 0u);
+    if (ReadOnce(Device->Image.AEing) == 0) WriteOnce(Device->Image.OnePushExposure, Value != 0 ? 1u : 0u);
 }
 
 BOOLEAN GetReadOutMode(DeviceContext* Device, PULONG Value) {
@@ -83,20 +84,20 @@ VOID SetOptionValue(DeviceContext* Device, ULONG Value) {
 }
 
 BOOLEAN GetGamma(DeviceContext* Device, PULONG Value) {
-    *Value = static_cast<ULONG>(ReadOnce(Device->Gamma));
+    *Value = static_cast<ULONG>(ReadOnce(Device->Pipeline.Gamma));
     return TRUE;
 }
 VOID SetGamma(DeviceContext* Device, ULONG Value) { SetGammaIndex(Device, static_cast<LONG>(Value)); }
 
 BOOLEAN GetDefectCapture(DeviceContext* Device, PULONG Value) {
-    *Value = static_cast<ULONG>(ReadOnce(Device->DefectCapture));
+    *Value = static_cast<ULONG>(ReadOnce(Device->Image.DefectCapture));
     return TRUE;
 }
 VOID SetDefectCapture(DeviceContext* Device, ULONG Value) {
-    WriteOnce(Device->DefectCapture, static_cast<LONG>(Value));
+    WriteOnce(Device->Image.DefectCapture, static_cast<LONG>(Value));
 }
 
-VOID RequestGainMapCapture(DeviceContext* Device, ULONG) { WriteOnce(Device->GainMapCapture, 1u); }
+VOID RequestGainMapCapture(DeviceContext* Device, ULONG) { WriteOnce(Device->Image.GainMapCapture, 1u); }
 
 BOOLEAN GetAlwaysOne(DeviceContext*, PULONG Value) {
     *Value = 1;
@@ -119,30 +120,30 @@ VOID SetCameraFlag(DeviceContext* Device, ULONG Value) {
     MarkSettingsChanged(Device);
 }
 
-#define FIELD(id, f, rule) {id, &DeviceContext::f, nullptr, Rule::rule, FALSE, nullptr, nullptr}
-#define BYTE_FIELD(id, f) {id, nullptr, &DeviceContext::f, Rule::LowByte, FALSE, nullptr, nullptr}
-#define SET_ONLY_FIELD(id, f) {id, &DeviceContext::f, nullptr, Rule::Whole, TRUE, nullptr, nullptr}
-#define HANDLERS(id, get, set) {id, nullptr, nullptr, Rule::Whole, FALSE, get, set}
-#define GET_FIELD_SET(id, f, set) {id, &DeviceContext::f, nullptr, Rule::Whole, FALSE, nullptr, set}
+#define FIELD(id, f, rule) {id, DEVICE_FIELD(f), Rule::rule, FALSE, nullptr, nullptr}
+#define BYTE_FIELD(id, f) {id, DEVICE_FIELD(f), Rule::LowByte, FALSE, nullptr, nullptr}
+#define SET_ONLY_FIELD(id, f) {id, DEVICE_FIELD(f), Rule::Whole, TRUE, nullptr, nullptr}
+#define HANDLERS(id, get, set) {id, 0, 0, Rule::Whole, FALSE, get, set}
+#define GET_FIELD_SET(id, f, set) {id, DEVICE_FIELD(f), Rule::Whole, FALSE, nullptr, set}
 
 constexpr CameraControl CameraControls[] = {
-    GET_FIELD_SET(kControlOnePushExposure, OnePushExposure, SetOnePushExposure),
-    FIELD(kControlOnePushWhiteBalance, OnePushWhiteBalance, Flag),
-    FIELD(kControlBWPreview, BWPreview, Flag),
-    FIELD(kControlLightAVG, LightAVG, LowByte),
-    FIELD(kControlCrossLine, CrossLine, Flag),
-    BYTE_FIELD(kControlLightModel, LightModel),
-    BYTE_FIELD(kControlVideoModel, VideoModel),
+    GET_FIELD_SET(kControlOnePushExposure, Image.OnePushExposure, SetOnePushExposure),
+    FIELD(kControlOnePushWhiteBalance, Image.OnePushWhiteBalance, Flag),
+    FIELD(kControlBWPreview, Image.BWPreview, Flag),
+    FIELD(kControlLightAVG, Image.LightAVG, LowByte),
+    FIELD(kControlCrossLine, Image.CrossLine, Flag),
+    BYTE_FIELD(kControlLightModel, Image.LightModel),
+    BYTE_FIELD(kControlVideoModel, Image.VideoModel),
     HANDLERS(kControlExposal, GetExposal, SetManualExposure),
     HANDLERS(kControlRedGain, GetRedGain, SetRedGain),
     HANDLERS(kControlBlueGain, GetBlueGain, SetBlueGain),
     HANDLERS(kControlGreenGain, GetGreenGain, SetGreenGain),
-    BYTE_FIELD(kControlContrast, Contrast),
-    GET_FIELD_SET(kControlH_Off, H_Off, SetHorizontalOffset),
-    GET_FIELD_SET(kControlV_Off, V_Off, SetVerticalOffset),
-    FIELD(kControlCrossX, CrossX, Whole),
-    FIELD(kControlCrossY, CrossY, Whole),
-    FIELD(kControlCrossMid, CrossMid, IsOne),
+    BYTE_FIELD(kControlContrast, Image.Contrast),
+    GET_FIELD_SET(kControlH_Off, Image.H_Off, SetHorizontalOffset),
+    GET_FIELD_SET(kControlV_Off, Image.V_Off, SetVerticalOffset),
+    FIELD(kControlCrossX, Image.CrossX, Whole),
+    FIELD(kControlCrossY, Image.CrossY, Whole),
+    FIELD(kControlCrossMid, Image.CrossMid, IsOne),
     GET_FIELD_SET(kControlOffsetMid, OffsetMid, SetWindowCentring),
     HANDLERS(kControlCameraWindow, nullptr, nullptr),  // the camera's window: 16 bytes, served apart
     HANDLERS(kControlUnused19, nullptr, nullptr),
@@ -157,13 +158,13 @@ constexpr CameraControl CameraControls[] = {
     FIELD(kControlParamC, ParamC, Whole),
     HANDLERS(kControlGamma, GetGamma, SetGamma),
     HANDLERS(kControlDefectCapture, GetDefectCapture, SetDefectCapture),
-    GET_FIELD_SET(kControlGainMapCapture, GainMapCapture, RequestGainMapCapture),
+    GET_FIELD_SET(kControlGainMapCapture, Image.GainMapCapture, RequestGainMapCapture),
     HANDLERS(kControlUnused32, nullptr, nullptr),
     HANDLERS(kControlUnused33, nullptr, nullptr),
     HANDLERS(kControlCameraValue, nullptr, SetOptionValue),  // the get asks the camera, apart
     HANDLERS(kControlPresent, GetAlwaysOne, nullptr),
     HANDLERS(kControlAllGain, GetAllGain, SetAnalogGain),
-    FIELD(kControlColorAdjustType, ColorAdjustType, Whole),
+    FIELD(kControlColorAdjustType, Image.ColorAdjustType, Whole),
     HANDLERS(kControlCameraFlag, GetCameraFlag, SetCameraFlag),
 };
 static_assert(sizeof(CameraControls) / sizeof(CameraControls[0]) == kCameraControlCount);
@@ -205,10 +206,8 @@ NTSTATUS GetCameraControl(DeviceContext* Device, ULONG Id, PVOID Data, ULONG Dat
         Written = Row.Get(Device, &Value);
     } else if (Row.SetOnly) {
         Written = FALSE;
-    } else if (Row.Wide != nullptr) {
-        Value = ReadOnce(Device->*Row.Wide);
-    } else if (Row.Narrow != nullptr) {
-        Value = ReadOnce(Device->*Row.Narrow);
+    } else if (Row.FieldBytes != 0) {
+        Value = LoadDeviceField(Device, Row.FieldOffset, Row.FieldBytes);
     } else {
         Written = FALSE;
     }
@@ -227,10 +226,8 @@ NTSTATUS SetCameraControl(DeviceContext* Device, ULONG Id, PVOID Data, ULONG Dat
     const ULONG Value = *static_cast<const ULONG*>(Data);
     if (Row.Set != nullptr) {
         Row.Set(Device, Value);
-    } else if (Row.Wide != nullptr) {
-        WriteOnce(Device->*Row.Wide, StoredValue(Row.Store, Value));
-    } else if (Row.Narrow != nullptr) {
-        WriteOnce(Device->*Row.Narrow, static_cast<UCHAR>(StoredValue(Row.Store, Value)));
+    } else if (Row.FieldBytes != 0) {
+        StoreDeviceField(Device, Row.FieldOffset, Row.FieldBytes, StoredValue(Row.Store, Value));
     }
     return STATUS_SUCCESS;
 }

@@ -6,7 +6,7 @@
 #include "usb/command_fields.h"
 
 VOID SetManualExposure(DeviceContext* Device, ULONG Value) {
-    if (ReadOnce(Device->AEing) != 0) return;
+    if (ReadOnce(Device->Image.AEing) != 0) return;
     StoreCommandUlong(Device, COMMAND_FIELD(Exposal), Value);
     MarkSettingsChanged(Device);
 }
@@ -36,7 +36,7 @@ UCHAR GetAnalogGain(const DeviceContext* Device) {
 
 VOID SetGammaIndex(DeviceContext* Device, LONG Index) {
     const LONG Gamma = ClampGammaIndex(Index);
-    WriteOnce(Device->Gamma, Gamma);
-    BuildToneTable(&Device->GammaValue, GammaForIndex(Device->GammaTable, Gamma),
-                   Device->ToneTable, Device->LogTable);
+    WriteOnce(Device->Pipeline.Gamma, Gamma);
+    BuildToneTable(&Device->Pipeline.GammaValue, GammaForIndex(Device->Pipeline.GammaTable, Gamma),
+                   Device->Pipeline.ToneTable, Device->Pipeline.LogTable);
 }

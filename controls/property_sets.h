@@ -1,9 +1,8 @@
-// Device and stream property sets: the item tables the framework validates requests against
-// (registered in DevicePropertySets and StreamPropertySets of driver/property_sets.h), and the
-// two adapter handlers that serve the device sets.
+// The device property sets' item tables the framework validates requests against (the driver
+// registers them, driver/property_sets.h), and the two adapter handlers that serve the sets.
 #pragma once
 
-#include "driver/property_sets.h"
+#include "controls/camera_control_ids.h"
 #include "platform/ks.h"
 #include "platform/strmini.h"
 

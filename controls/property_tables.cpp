@@ -2,7 +2,6 @@
 // item ids, minimum property and data sizes, get/set support, and the published ranges and
 // defaults of the video processing amplifier.
 #include "controls/property_sets.h"
-#include "driver/stream_properties.h"
 
 namespace {
 
@@ -68,18 +67,4 @@ constinit const KSPROPERTY_ITEM VideoProcAmpProperties[kVideoProcAmpItemCount] =
     PROCAMP_ITEM(KSPROPERTY_VIDEOPROCAMP_SATURATION, Saturation),
     PROCAMP_ITEM(KSPROPERTY_VIDEOPROCAMP_SHARPNESS, Sharpness),
     PROCAMP_ITEM(KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, Brightness),
-};
-
-constinit KSPROPERTY_SET DevicePropertySets[kDevicePropertySetCount] = {
-    DEFINE_KSPROPERTY_SET(&PROPSETID_VIDCAP_VIDEOCONTROL, kVideoControlItemCount, VideoControlProperties, 0, nullptr),
-    DEFINE_KSPROPERTY_SET(&CameraControlSet, kCameraControlItemCount, CameraControlProperties, 0, nullptr),
-    DEFINE_KSPROPERTY_SET(&PROPSETID_VIDCAP_VIDEOPROCAMP, kVideoProcAmpItemCount, VideoProcAmpProperties, 0, nullptr),
-};
-
-constinit KSPROPERTY_SET StreamPropertySets[kStreamPropertySetCount] = {
-    DEFINE_KSPROPERTY_SET(&KSPROPSETID_Connection, kConnectionStreamPropertyCount,
-                          ConnectionStreamProperties, 0, nullptr),
-    DEFINE_KSPROPERTY_SET(&PROPSETID_VIDCAP_DROPPEDFRAMES, kDroppedFramesStreamPropertyCount,
-                          DroppedFramesStreamProperties, 0, nullptr),
-    DEFINE_KSPROPERTY_SET(&PROPSETID_VIDCAP_VIDEOCONTROL, kVideoControlItemCount, VideoControlProperties, 0, nullptr),
 };

@@ -6,7 +6,7 @@
 #include "imaging/gamma_table.h"
 #include "imaging/tone_table.h"
 #include "usb/command_fields.h"
-#include "usb/transfer_slot.h"
+#include "usb/frame_building.h"
 
 namespace {
 
@@ -19,19 +19,15 @@ VOID TakeFormatGeometry(DeviceContext* Device, const KS_VIDEOINFOHEADER& Info, S
     const ULONG Height = static_cast<ULONG>(Info.bmiHeader.biHeight);
     StoreCommandUlong(Device, COMMAND_FIELD(FrameWidth), Width);
     StoreCommandUlong(Device, COMMAND_FIELD(FrameHeight), Height);
-    Device->ImageSize = Info.bmiHeader.biSizeImage;
-    Device->BitCount = Info.bmiHeader.biBitCount;
-    const ULONG RawBytes = Width * Height;
-    Device->TransfersPerFrame = RawBytes / kTransferBytes + 1;
-    InterlockedExchange(reinterpret_cast<LONG volatile*>(&Device->TransfersLeft),
-                        static_cast<LONG>(Device->TransfersPerFrame));
-    Device->LastTransferBytes = RawBytes % kTransferBytes;
-    if (Info.AvgTimePerFrame != 0) Stream->AvgTimePerFrame = Info.AvgTimePerFrame;
+    WriteOnce(Device->ImageSize, Info.bmiHeader.biSizeImage);
+    WriteOnce(Device->BitCount, static_cast<ULONG>(Info.bmiHeader.biBitCount));
+    SetRawFrameGeometry(Device, Width, Height);
+    if (Info.AvgTimePerFrame != 0) WriteOnce(Stream->AvgTimePerFrame, Info.AvgTimePerFrame);
 }
 
 VOID RebuildToneForStoredGamma(DeviceContext* Device) {
-    BuildToneTable(&Device->GammaValue, GammaForIndex(Device->GammaTable, ReadOnce(Device->Gamma)),
-                   Device->ToneTable, Device->LogTable);
+    BuildToneTable(&Device->Pipeline.GammaValue, GammaForIndex(Device->Pipeline.GammaTable, ReadOnce(Device->Pipeline.Gamma)),
+                   Device->Pipeline.ToneTable, Device->Pipeline.LogTable);
 }
 
 // The steps of a format's settings; the stored values only when ReadStored.

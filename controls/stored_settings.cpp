@@ -4,6 +4,7 @@
 #include "controls/stored_settings.h"
 
 #include "controls/control_actions.h"
+#include "controls/device_fields.h"
 #include "controls/settings_key.h"
 #include "imaging/gain_table.h"
 #include "imaging/gamma_table.h"
@@ -31,36 +32,36 @@ struct StoredSetting {
     ULONG Width;   // 1 or 4 bytes
 };
 
-#define DEVICE(f) Home::Device, static_cast<ULONG>(offsetof(DeviceContext, f)), sizeof(DeviceContext::f)
+#define DEVICE(f) Home::Device, DEVICE_FIELD(f)
 #define COMMAND(f) Home::Command, COMMAND_FIELD(f), sizeof(CommandBlock::f)
 #define GAIN(f) Home::Device, static_cast<ULONG>(offsetof(DeviceContext, f)), 4
 
 constinit const StoredSetting StoredSettings[kStoredSettingCount] = {
-    {WIDE_TEXT("Saturntion"), Load::Byte, DEVICE(Saturntion)},
+    {WIDE_TEXT("Saturntion"), Load::Byte, DEVICE(Image.Saturntion)},
     {WIDE_TEXT("Sharp"), Load::Byte, DEVICE(Sharp)},
-    {WIDE_TEXT("Gamma"), Load::Gamma, DEVICE(Gamma)},
-    {WIDE_TEXT("ColorAdjustType"), Load::Dword, DEVICE(ColorAdjustType)},
+    {WIDE_TEXT("Gamma"), Load::Gamma, DEVICE(Pipeline.Gamma)},
+    {WIDE_TEXT("ColorAdjustType"), Load::Dword, DEVICE(Image.ColorAdjustType)},
     {WIDE_TEXT("Exposal"), Load::Dword, COMMAND(Exposal)},
-    {WIDE_TEXT("R_Gain"), Load::Gain, GAIN(RedGain)},
-    {WIDE_TEXT("G_Gain"), Load::Gain, GAIN(GreenGain)},
-    {WIDE_TEXT("B_Gain"), Load::Gain, GAIN(BlueGain)},
+    {WIDE_TEXT("R_Gain"), Load::Gain, GAIN(Pipeline.RedGain)},
+    {WIDE_TEXT("G_Gain"), Load::Gain, GAIN(Pipeline.GreenGain)},
+    {WIDE_TEXT("B_Gain"), Load::Gain, GAIN(Pipeline.BlueGain)},
     {WIDE_TEXT("ALL_Gain"), Load::AllGain, Home::Command, COMMAND_FIELD(AllGain), 1},
-    {WIDE_TEXT("Contrast"), Load::Byte, DEVICE(Contrast)},
-    {WIDE_TEXT("CrossX"), Load::Dword, DEVICE(CrossX)},
-    {WIDE_TEXT("CrossY"), Load::Dword, DEVICE(CrossY)},
-    {WIDE_TEXT("BWPreview"), Load::Flag, DEVICE(BWPreview)},
-    {WIDE_TEXT("CrossLine"), Load::Flag, DEVICE(CrossLine)},
-    {WIDE_TEXT("LightAVG"), Load::Flag, DEVICE(LightAVG)},
-    {WIDE_TEXT("AEing"), Load::Flag, DEVICE(AEing)},
-    {WIDE_TEXT("CrossMid"), Load::Flag, DEVICE(CrossMid)},
+    {WIDE_TEXT("Contrast"), Load::Byte, DEVICE(Image.Contrast)},
+    {WIDE_TEXT("CrossX"), Load::Dword, DEVICE(Image.CrossX)},
+    {WIDE_TEXT("CrossY"), Load::Dword, DEVICE(Image.CrossY)},
+    {WIDE_TEXT("BWPreview"), Load::Flag, DEVICE(Image.BWPreview)},
+    {WIDE_TEXT("CrossLine"), Load::Flag, DEVICE(Image.CrossLine)},
+    {WIDE_TEXT("LightAVG"), Load::Flag, DEVICE(Image.LightAVG)},
+    {WIDE_TEXT("AEing"), Load::Flag, DEVICE(Image.AEing)},
+    {WIDE_TEXT("CrossMid"), Load::Flag, DEVICE(Image.CrossMid)},
     {WIDE_TEXT("OffsetMid"), Load::Flag, DEVICE(OffsetMid)},
     {WIDE_TEXT("ClearView"), Load::Flag, DEVICE(ClearView)},
     {WIDE_TEXT("ClearViewParam"), Load::Dword, DEVICE(ClearViewParam)},
-    {WIDE_TEXT("LightModel"), Load::Byte, DEVICE(LightModel)},
-    {WIDE_TEXT("VideoModel"), Load::Byte, DEVICE(VideoModel)},
+    {WIDE_TEXT("LightModel"), Load::Byte, DEVICE(Image.LightModel)},
+    {WIDE_TEXT("VideoModel"), Load::Byte, DEVICE(Image.VideoModel)},
     {WIDE_TEXT("Control"), Load::Byte, COMMAND(Control)},
-    {WIDE_TEXT("H_Off"), Load::Dword, DEVICE(H_Off)},
-    {WIDE_TEXT("V_Off"), Load::Dword, DEVICE(V_Off)},
+    {WIDE_TEXT("H_Off"), Load::Dword, DEVICE(Image.H_Off)},
+    {WIDE_TEXT("V_Off"), Load::Dword, DEVICE(Image.V_Off)},
 };
 
 // Indexes into StoredSettings.
@@ -78,8 +79,7 @@ ULONG LoadField(const DeviceContext* Device, const StoredSetting& Row) {
     if (Row.Where == Home::Command) {
         return Row.Width == 1 ? LoadCommandByte(Device, Row.Offset) : LoadCommandUlong(Device, Row.Offset);
     }
-    const UCHAR* Field = reinterpret_cast<const UCHAR*>(Device) + Row.Offset;
-    return Row.Width == 1 ? ReadOnce(*Field) : ReadOnce(*reinterpret_cast<const ULONG*>(Field));
+    return LoadDeviceField(Device, Row.Offset, Row.Width);
 }
 
 VOID StoreField(DeviceContext* Device, const StoredSetting& Row, ULONG Value) {
@@ -91,12 +91,7 @@ VOID StoreField(DeviceContext* Device, const StoredSetting& Row, ULONG Value) {
         }
         return;
     }
-    UCHAR* Field = reinterpret_cast<UCHAR*>(Device) + Row.Offset;
-    if (Row.Width == 1) {
-        WriteOnce(*Field, static_cast<UCHAR>(Value));
-    } else {
-        WriteOnce(*reinterpret_cast<ULONG*>(Field), Value);
-    }
+    StoreDeviceField(Device, Row.Offset, Row.Width, Value);
 }
 
 PUCHAR GainTable(DeviceContext* Device, const StoredSetting& Row) {

@@ -14,9 +14,9 @@ constexpr ULONG kAutoAndManual = KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO | KSPROPERTY
 // off (the value it carries was the automatic loop's); only the next one stores the value.
 VOID SetBrightness(DeviceContext* Device, const KSPROPERTY_VIDEOPROCAMP_S* Data) {
     if (Data->Flags == KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO) {
-        WriteOnce(Device->AEing, 1u);
-    } else if (ReadOnce(Device->AEing) != 0) {
-        WriteOnce(Device->AEing, 0u);
+        WriteOnce(Device->Image.AEing, 1u);
+    } else if (ReadOnce(Device->Image.AEing) != 0) {
+        WriteOnce(Device->Image.AEing, 0u);
     } else {
         SetManualExposure(Device, static_cast<ULONG>(Data->Value));
     }
@@ -25,8 +25,8 @@ VOID SetBrightness(DeviceContext* Device, const KSPROPERTY_VIDEOPROCAMP_S* Data)
 // WHITEBALANCE set: the red gain, and AUTO asks for one white balance on the next frame, after
 // which the control is manual again, as the returned Flags say.
 VOID SetWhiteBalance(DeviceContext* Device, PKSPROPERTY_VIDEOPROCAMP_S Data) {
-    SetColourGain(Device, Device->RedGain, static_cast<ULONG>(Data->Value));
-    if (Data->Flags == KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO) WriteOnce(Device->OnePushWhiteBalance, 1u);
+    SetColourGain(Device, Device->Pipeline.RedGain, static_cast<ULONG>(Data->Value));
+    if (Data->Flags == KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO) WriteOnce(Device->Image.OnePushWhiteBalance, 1u);
     Data->Flags = KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL;
 }
 
@@ -42,24 +42,24 @@ NTSTATUS GetVideoProcAmp(DeviceContext* Device, ULONG Id, PKSPROPERTY_VIDEOPROCA
     switch (Id) {
     case KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS:
         Data->Value = static_cast<LONG>(LoadCommandUlong(Device, COMMAND_FIELD(Exposal)));
-        Data->Flags = ReadOnce(Device->AEing) != 0 ? KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO
+        Data->Flags = ReadOnce(Device->Image.AEing) != 0 ? KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO
                                                    : KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL;
         Data->Capabilities = kAutoAndManual;
         return STATUS_SUCCESS;
     case KSPROPERTY_VIDEOPROCAMP_CONTRAST:
-        Data->Value = ReadOnce(Device->Contrast);
+        Data->Value = ReadOnce(Device->Image.Contrast);
         return STATUS_SUCCESS;
     case KSPROPERTY_VIDEOPROCAMP_SATURATION:
-        GetGainInto(Device->GreenGain, Data);
+        GetGainInto(Device->Pipeline.GreenGain, Data);
         return STATUS_SUCCESS;
     case KSPROPERTY_VIDEOPROCAMP_SHARPNESS:
-        GetGainInto(Device->BlueGain, Data);
+        GetGainInto(Device->Pipeline.BlueGain, Data);
         return STATUS_SUCCESS;
     case KSPROPERTY_VIDEOPROCAMP_GAMMA:
-        Data->Value = ReadOnce(Device->Gamma);
+        Data->Value = ReadOnce(Device->Pipeline.Gamma);
         return STATUS_SUCCESS;
     case KSPROPERTY_VIDEOPROCAMP_WHITEBALANCE:
-        GetGainInto(Device->RedGain, Data);
+        GetGainInto(Device->Pipeline.RedGain, Data);
         Data->Flags = KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL;
         Data->Capabilities = kAutoAndManual;
         return STATUS_SUCCESS;
@@ -78,13 +78,13 @@ NTSTATUS SetVideoProcAmp(DeviceContext* Device, ULONG Id, PKSPROPERTY_VIDEOPROCA
         SetBrightness(Device, Data);
         return STATUS_SUCCESS;
     case KSPROPERTY_VIDEOPROCAMP_CONTRAST:
-        WriteOnce(Device->Contrast, static_cast<UCHAR>(Value));
+        WriteOnce(Device->Image.Contrast, static_cast<UCHAR>(Value));
         return STATUS_SUCCESS;
     case KSPROPERTY_VIDEOPROCAMP_SATURATION:
-        SetColourGain(Device, Device->GreenGain, Value);
+        SetColourGain(Device, Device->Pipeline.GreenGain, Value);
         return STATUS_SUCCESS;
     case KSPROPERTY_VIDEOPROCAMP_SHARPNESS:
-        SetColourGain(Device, Device->BlueGain, Value);
+        SetColourGain(Device, Device->Pipeline.BlueGain, Value);
         return STATUS_SUCCESS;
     case KSPROPERTY_VIDEOPROCAMP_GAMMA:
         SetGammaIndex(Device, Data->Value);

@@ -46,8 +46,8 @@ VOID PlaceWindow(DeviceContext* Device, BOOLEAN Centred, WindowSize Size) {
     if (Centred) {
         StoreWindow(Device, kSensorCentreX - Size.Width / 2, kSensorCentreY - Size.Height / 2);
     } else {
-        StoreWindow(Device, Clamped(ReadOnce(Device->H_Off), kSensorWidth, Size.Width),
-                    Clamped(ReadOnce(Device->V_Off), kSensorHeight, Size.Height));
+        StoreWindow(Device, Clamped(ReadOnce(Device->Image.H_Off), kSensorWidth, Size.Width),
+                    Clamped(ReadOnce(Device->Image.V_Off), kSensorHeight, Size.Height));
     }
 }
 
@@ -55,7 +55,7 @@ VOID PlaceWindow(DeviceContext* Device, BOOLEAN Centred, WindowSize Size) {
 
 VOID SetHorizontalOffset(DeviceContext* Device, ULONG Value) {
     const ULONG Offset = Clamped(Value, kSensorWidth, EffectiveSize(Device, ModeOneDoubles(Device)).Width);
-    WriteOnce(Device->H_Off, Offset);
+    WriteOnce(Device->Image.H_Off, Offset);
     if (ReadOnce(Device->OffsetMid) != 0) return;
     StoreCommandUlong(Device, COMMAND_FIELD(WindowX), Offset);
     MarkSettingsChanged(Device);
@@ -63,7 +63,7 @@ VOID SetHorizontalOffset(DeviceContext* Device, ULONG Value) {
 
 VOID SetVerticalOffset(DeviceContext* Device, ULONG Value) {
     const ULONG Offset = Clamped(Value, kSensorHeight, EffectiveSize(Device, ModeOneDoubles(Device)).Height);
-    WriteOnce(Device->V_Off, Offset);
+    WriteOnce(Device->Image.V_Off, Offset);
     if (ReadOnce(Device->OffsetMid) != 0) return;
     StoreCommandUlong(Device, COMMAND_FIELD(WindowY), Offset);
     MarkSettingsChanged(Device);
@@ -85,7 +85,7 @@ VOID SetReadOutMode(DeviceContext* Device, ULONG Value) {
 
 VOID PlaceLoadedWindow(DeviceContext* Device) {
     if (ReadOnce(Device->OffsetMid) == 0) {
-        StoreWindow(Device, ReadOnce(Device->H_Off), ReadOnce(Device->V_Off));
+        StoreWindow(Device, ReadOnce(Device->Image.H_Off), ReadOnce(Device->Image.V_Off));
         return;
     }
     // Signed halves: a frame wider than the sensor puts the window left of column 0, and the

@@ -1,10 +1,11 @@
 // Adapter request dispatch, cancellation and time-outs.
 #include "driver/adapter.h"
 
-#include "driver/adapter_services.h"
+#include "controls/property_sets.h"
 #include "driver/capture_stream.h"
 #include "driver/data_intersection.h"
 #include "driver/device_context.h"
+#include "driver/device_lifecycle.h"
 #include "driver/stream_data_queue.h"
 #include "driver/stream_description.h"
 
@@ -67,10 +68,10 @@ void STREAMAPI AdapterReceivePacket(PHW_STREAM_REQUEST_BLOCK Srb) {
             SetDeviceProperty(Srb);
             break;
         case SRB_INITIALIZE_DEVICE:
-            Srb->Status = InitializeCamera(device, Srb->CommandData.ConfigInfo);
+            Srb->Status = InitializeAdapter(device, Srb->CommandData.ConfigInfo);
             break;
         case SRB_UNINITIALIZE_DEVICE:
-            Srb->Status = UninitializeCamera(device);
+            Srb->Status = UninitializeAdapter(device);
             break;
         case SRB_GET_DATA_INTERSECTION:
             ComputeDataIntersection(Srb);

@@ -4,10 +4,9 @@
 #include "controls/settings_store.h"
 #include "driver/capture_stream_format.h"
 #include "driver/formats.h"
+#include "driver/frame_handoff.h"
 #include "driver/frame_timer.h"
-#include "driver/stream_data_queue.h"
 #include "driver/stream_description.h"
-#include "usb/pool_tags.h"
 #include "usb/streaming.h"
 #include "usb/trace.h"
 
@@ -64,15 +63,17 @@ void OpenCaptureStream(PHW_STREAM_REQUEST_BLOCK Srb) {
     InstallStreamRoutines(object);
 }
 
+void StopCaptureEngine(DeviceContext* Device) {
+    StopStreaming(Device);
+    CancelWaitingReads(Device);
+    SaveSettings(Device);
+}
+
 void StopAndFlushStream(DeviceContext* Device) {
     StreamContext* stream = ReadOnce(Device->Stream);
     if (stream == nullptr) return;
     WriteOnce(stream->State, KSSTATE_STOP);
-    StopStreaming(Device);
-    KIRQL oldIrql;
-    KeAcquireSpinLock(&Device->DeviceLock, &oldIrql);
-    FlushStreamRequests(Device, stream);
-    KeReleaseSpinLock(&Device->DeviceLock, oldIrql);
+    StopCaptureEngine(Device);
 }
 
 void CloseCaptureStream(DeviceContext* Device) {

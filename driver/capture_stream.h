@@ -11,6 +11,11 @@
 // stream object is left untouched unless the open succeeds.
 void OpenCaptureStream(PHW_STREAM_REQUEST_BLOCK Srb);
 
+// The stop of the camera's side: the streaming engine stops, the frame work item finishes,
+// every read still queued or parked completes as cancelled, and the settings are saved (also
+// when no stream is open). PASSIVE_LEVEL.
+void StopCaptureEngine(DeviceContext* Device);
+
 // Stops the stream and completes every queued or parked read as cancelled. Nothing when no
 // stream is open. PASSIVE_LEVEL.
 void StopAndFlushStream(DeviceContext* Device);

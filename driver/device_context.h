@@ -4,7 +4,8 @@
 // group. Unless marked otherwise, fields are read and written without a lock.
 #pragma once
 
-#include "controls/defect_entry.h"
+#include "imaging/image_pipeline.h"
+#include "imaging/image_settings.h"
 #include "platform/kernel.h"
 #include "platform/ks.h"
 #include "platform/strmini.h"
@@ -20,12 +21,7 @@ constexpr ULONG kRawFrameCount = 8;         // raw-frame buffers used as a ring
 constexpr ULONG kRawFrameBytes = 3149824;   // 2048 x 1536 + 4096: the largest raw frame
 constexpr ULONG kReadQueueSlots = 16;       // pending read requests
 constexpr ULONG kFrameRingSlots = 5;        // finished requests; full at 4 entries
-constexpr ULONG kDefectTableEntries = 100000;
-constexpr ULONG kGainTableEntries = 256;    // RedGain, GreenGain, BlueGain
-constexpr ULONG kToneTableEntries = 256;
-constexpr ULONG kLogTableEntries = 256;
-constexpr ULONG kGammaTableEntries = 33;
-constexpr ULONG kGainMapEntries = kRawFrameBytes;  // one 16-bit gain per raw pixel
+static_assert(kGainMapEntries == kRawFrameBytes, "one 16-bit gain per raw pixel");
 
 // Pipe indices into PipeHandles.
 constexpr ULONG kCommandPipe = 0;
@@ -37,6 +33,7 @@ constexpr ULONG kCaptureStreamNumber = 0;
 constexpr ULONG kStreamCount = 1;
 
 struct StreamContext;
+struct StreamingClient;
 
 struct DeviceContext {
     // Platform and USB (USB configuration, streaming engine).
@@ -74,22 +71,11 @@ struct DeviceContext {
     LONG RawReleaseIndex; // 0..7
     KTIMER FrameTimer;
     KDPC FrameDpc;
+    const StreamingClient* Client;  // what the streaming engine hands frames to (usb/streaming.h)
 
-    // Settings (property sets, settings store). A flag is 32 bits, 0 or non-zero.
-    ULONG CrossLine;
-    ULONG CrossX;
-    ULONG CrossY;
-    ULONG BWPreview;
-    ULONG OnePushWhiteBalance;
-    ULONG OnePushExposure;
-    ULONG LightAVG;
-    ULONG GainMapCapture;
-    UCHAR VideoModel;
-    UCHAR LightModel;
-    ULONG H_Off;
-    ULONG V_Off;
-    UCHAR Contrast;
-    ULONG CrossMid;
+    // Settings (property sets, settings store). A flag is 32 bits, 0 or non-zero. Those the
+    // frame sequence reads, and its one-shot requests, are imaging's record.
+    ImageSettings Image;
     ULONG OffsetMid;
     ULONG ParamA;
     ULONG ParamB;
@@ -97,28 +83,10 @@ struct DeviceContext {
     ULONG ClearViewParam;
     ULONG ParamC;
 
-    // Calibration.
-    DefectEntry DefectTable[kDefectTableEntries];
-    ULONG DefectCount;  // valid leading entries of DefectTable
-    LONG DefectCapture;
-    UCHAR CaptureCountdown;
-    ULONG SavedExposal;
-
-    // Image pipeline.
-    ULONG AEing;
-    ULONG ColorAdjustType;
+    // Calibration and image pipeline: the sequence's tables and its state between frames.
+    ImagePipeline Pipeline;
     UCHAR SettingsChanged;  // 1 = send the CommandBlock after the current frame
-    ULONG Saturntion;
     ULONG Sharp;
-    PUCHAR RedGain;    // kGainTableEntries
-    PUCHAR GreenGain;  // kGainTableEntries
-    PUCHAR BlueGain;   // kGainTableEntries
-    SHORT* GainMap;    // kGainMapEntries, raw-frame order
-    double* LogTable;  // kLogTableEntries
-    PUCHAR ToneTable;  // kToneTableEntries
-    double GammaValue;
-    LONG Gamma;          // index into GammaTable
-    double* GammaTable;  // kGammaTableEntries
 
     // Camera control channel: held across every CommandBlock send and query sequence.
     KEVENT CommandLock;  // synchronization event used as a mutex (usb/command_lock.h)
@@ -149,5 +117,8 @@ struct StreamContext {
     KEVENT FrameWorkIdle;
 };
 
-// Driver-wide exposure frame divider shared by the automatic and one-push exposure; 1 at load.
-extern LONG ExposureFrameDivider;
+// The streaming engine runs while the stream is open and not stopped (acquire, pause and run
+// alike).
+inline bool StreamRunning(const StreamContext* Stream) {
+    return Stream != nullptr && ReadOnce(Stream->State) != KSSTATE_STOP;
+}

@@ -1,6 +1,7 @@
 // Driver registration.
 #include "driver/adapter.h"
 #include "driver/device_context.h"
+#include "imaging/stage_bodies.h"
 
 namespace {
 
@@ -15,6 +16,8 @@ constexpr ULONG kPerStreamExtensionSize = 4;
 
 // Called by the system at load, PASSIVE_LEVEL.
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath) {
+    // The image stages' vector level, chosen once for every frame of every adapter.
+    SelectStageBodies(DetectedVectorLevel());
     HW_INITIALIZATION_DATA registration;
     RtlZeroMemory(&registration, sizeof(registration));
     registration.HwInitializationDataSize = sizeof(registration);

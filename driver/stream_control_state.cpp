@@ -1,6 +1,8 @@
 // Stream state changes of the capture stream. The camera starts on the way to pause, not at
 // run: pause counts nothing and delivers nothing, but frames queued in an earlier run are still
 // filled, so run can deliver at once.
+#include "driver/capture_stream.h"
+#include "driver/frame_handoff.h"
 #include "driver/frame_timer.h"
 #include "driver/stream_control.h"
 #include "usb/command_fields.h"
@@ -17,7 +19,7 @@ static NTSTATUS SendRunCode(DeviceContext* Device, UCHAR RunCode) {
 // did not reach the camera (the failed send has left its trace line).
 static NTSTATUS StopCapture(DeviceContext* Device) {
     const NTSTATUS status = SendRunCode(Device, kRunCodeStop);
-    StopStreaming(Device);
+    StopCaptureEngine(Device);
     return status;
 }
 
@@ -40,6 +42,8 @@ static NTSTATUS StartCapture(DeviceContext* Device, StreamContext* Stream, KSSTA
     WriteOnce(Stream->StartTime, static_cast<LONGLONG>(KeQueryInterruptTime()));
     WriteOnce(Stream->State, NewState);
     ArmFrameTimer(Device, ReadOnce(Stream->AvgTimePerFrame));
+    // A pause after acquire finds the engine still running, with its frames in the ring.
+    if (Device->ReaderThread == nullptr) ResetFrameHandOff(Device);
     status = StartStreaming(Device);
     if (!NT_SUCCESS(status)) {
         // Without a reader thread no frame would ever come: fall back to the old state.

@@ -46,9 +46,8 @@ inline host::LoadedDriver& FuzzDriver() {
         host::ResetHost();
         host::UseManualClock();
         host::framework::ReuseExtensionMemory(true);
-        char pattern[] = "/dev/shm/vexacam-fuzz-XXXXXX";
-        const char* root = mkdtemp(pattern);
-        host::SetMachineRoot(root != nullptr ? root : "/tmp");
+        const std::string root = host::MakeTemporaryMachineRoot("fuzz", "/dev/shm");
+        host::SetMachineRoot(root.empty() ? "/tmp" : root);
         PlaceShortGainMaps();
         std::unique_ptr<host::LoadedDriver> loaded;
         if (host::LoadedDriver::Load(DriverEntry, &loaded) != STATUS_SUCCESS) abort();

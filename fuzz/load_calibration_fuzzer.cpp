@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto* range = reinterpret_cast<const KS_DATARANGE_VIDEO*>(CaptureFormats[format]);
     const ULONG width = static_cast<ULONG>(range->VideoInfoHeader.bmiHeader.biWidth);
     const ULONG height = static_cast<ULONG>(range->VideoInfoHeader.bmiHeader.biHeight);
-    device.H_Off = input.ConsumeIntegral<ULONG>();
-    device.V_Off = input.ConsumeIntegral<ULONG>();
+    device.Image.H_Off = input.ConsumeIntegral<ULONG>();
+    device.Image.V_Off = input.ConsumeIntegral<ULONG>();
     const bool haveGainMap = input.ConsumeBool();
     const bool haveDefects = input.ConsumeBool();
     // Lengths around the gain map's own size matter as much as short ones.
@@ -84,12 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PlaceFile(width, "bpt", haveDefects ? &defects : nullptr);
 
     LoadCalibration(&device, width, height);
-    if (device.DefectCount > kDefectTableEntries) abort();
+    if (device.Pipeline.DefectCount > kDefectTableEntries) abort();
 
     vexacam_fuzz::ExactBuffer& frame = FrameOfFormat(format);
     std::memset(frame.Data(), 0x80, frame.Size());
-    CorrectDefects(frame.Data(), device.DefectTable, device.DefectCount, width, height,
-                   device.H_Off, device.V_Off);
-    ApplyFlatField(width, height, frame.Data(), device.GainMap, kGainMapEntries);
+    CorrectDefects(frame.Data(), device.Pipeline.DefectTable, device.Pipeline.DefectCount, width, height,
+                   device.Image.H_Off, device.Image.V_Off);
+    ApplyFlatField(width, height, frame.Data(), device.Pipeline.GainMap, kGainMapEntries);
     return 0;
 }

@@ -1,8 +1,8 @@
 // Colour gains on the raw Bayer frame.
 #include "imaging/colour_gains.h"
 
-#include "imaging/cpu_features.h"
 #include "imaging/scalar_reference.h"
+#include "imaging/stage_bodies.h"
 #include "imaging/table_access.h"
 
 namespace {
@@ -35,9 +35,5 @@ VOID ApplyColourGains(ULONG Width, ULONG Height, PUCHAR Frame, const UCHAR* RedG
     SnapshotTable(Red, RedGain);
     SnapshotTable(Green, GreenGain);
     SnapshotTable(Blue, BlueGain);
-    if (VectorLevelInUse() >= VectorLevelAvx512) {
-        ApplyColourGainsAvx512(Width, Height, Frame, Red, Green, Blue);
-    } else {
-        ApplyColourGainsScalar(Width, Height, Frame, Red, Green, Blue);
-    }
+    ActiveStageBodies().ApplyColourGains(Width, Height, Frame, Red, Green, Blue);
 }

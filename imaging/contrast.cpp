@@ -2,8 +2,8 @@
 #include "imaging/contrast.h"
 
 #include "imaging/contrast_kernel.h"
-#include "imaging/cpu_features.h"
 #include "imaging/scalar_reference.h"
+#include "imaging/stage_bodies.h"
 #include "platform/kernel.h"
 
 namespace {
@@ -63,10 +63,5 @@ VOID AdjustContrast(ULONG Width, ULONG Height, const UCHAR* Source, PUCHAR Desti
     const UCHAR Factor = Contrast > Limit ? Limit : Contrast;
     // Neutral contrast without emphasis maps every sample onto itself.
     if (Factor == NeutralContrast && !Emphasis) return;
-    switch (VectorLevelInUse()) {
-        case VectorLevelAvx512: ContrastRowsAvx512(Width, Height, Destination, Factor, Emphasis); break;
-        case VectorLevelAvx2: ContrastRowsAvx2(Width, Height, Destination, Factor, Emphasis); break;
-        case VectorLevelSse2: ContrastRowsSse2(Width, Height, Destination, Factor, Emphasis); break;
-        default: ContrastRowsScalar(Width, Height, Destination, Factor, Emphasis); break;
-    }
+    ActiveStageBodies().ContrastRows(Width, Height, Destination, Factor, Emphasis);
 }

@@ -12,7 +12,6 @@ namespace {
 // -1 until detected. Written once by whichever context asks first; every writer stores the
 // same value, so a racing second detection is harmless.
 LONG g_DetectedLevel = -1;
-LONG g_LevelLimit = VectorLevelAvx512;
 
 #if defined(__x86_64__) || defined(__i386__)
 
@@ -57,16 +56,6 @@ VECTOR_LEVEL DetectedVectorLevel() {
         WriteOnce(g_DetectedLevel, Level);
     }
     return static_cast<VECTOR_LEVEL>(Level);
-}
-
-VECTOR_LEVEL VectorLevelInUse() {
-    const LONG Limit = ReadOnce(g_LevelLimit);
-    const LONG Detected = DetectedVectorLevel();
-    return static_cast<VECTOR_LEVEL>(Limit < Detected ? Limit : Detected);
-}
-
-void LimitVectorLevel(VECTOR_LEVEL Limit) {
-    WriteOnce(g_LevelLimit, static_cast<LONG>(Limit));
 }
 
 const char* VectorLevelName(VECTOR_LEVEL Level) {

@@ -1,7 +1,7 @@
 // Defect-pixel repair from the calibrated defect table.
 #pragma once
 
-#include "controls/defect_entry.h"
+#include "imaging/defect_entry.h"
 #include "platform/types.h"
 
 // Replaces each listed pixel by the mean of its four same-colour neighbours, in table order and

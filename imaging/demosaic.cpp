@@ -2,25 +2,14 @@
 #include "imaging/demosaic.h"
 
 #include "imaging/demosaic_kernels.h"
+#include "imaging/stage_bodies.h"
 
 namespace {
 
 enum DEMOSAIC_KIND { ColourForward, ColourReversed, GreyForward, GreyReversed };
 
-const DEMOSAIC_KERNELS& KernelsInUse() {
-#if defined(__x86_64__) || defined(__i386__)
-    switch (VectorLevelInUse()) {
-        case VectorLevelAvx512: return DemosaicKernelsAvx512;
-        case VectorLevelAvx2: return DemosaicKernelsAvx2;
-        case VectorLevelSse2: return DemosaicKernelsSse2;
-        case VectorLevelScalar: break;
-    }
-#endif
-    return DemosaicKernelsScalar;
-}
-
 DEMOSAIC_ROW_PAIR* PickKernel(DEMOSAIC_KIND Kind) {
-    const DEMOSAIC_KERNELS& Kernels = KernelsInUse();
+    const DEMOSAIC_KERNELS& Kernels = *ActiveStageBodies().Demosaic;
     switch (Kind) {
         case ColourForward: return Kernels.ColourForward;
         case ColourReversed: return Kernels.ColourReversed;

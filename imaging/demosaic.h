@@ -7,7 +7,8 @@
 // the last column takes the first samples of the next two rows (the frame is addressed linearly).
 //
 // Constraints: W a multiple of 8, H even and at least 4. Each variant picks its scalar or
-// vectorised body by VectorLevelInUse(); all bodies give identical bytes.
+// vectorised body from the stage table (imaging/stage_bodies.h); all bodies give identical
+// bytes.
 #pragma once
 
 #include "platform/types.h"

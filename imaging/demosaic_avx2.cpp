@@ -24,9 +24,7 @@ constexpr HALF_SHUFFLES MakeShuffles(bool Reversed) {
     HALF_SHUFFLES Table{};
     for (int Piece = 0; Piece < 3; ++Piece) {
         for (int Byte = 0; Byte < 32; ++Byte) {
-            const int Index = 16 * Piece + Byte % 16;
-            const int Pixel = Reversed ? 15 - Index / 3 : Index / 3;
-            const int Channel = Index % 3;
+            const auto [Pixel, Channel] = InterleavedByte(16 * Piece + Byte % 16, 16, Reversed);
             Table.Blue[Piece][Byte] = static_cast<UCHAR>(Channel == 0 ? Pixel : 0x80);
             Table.Green[Piece][Byte] = static_cast<UCHAR>(Channel == 1 ? Pixel : 0x80);
             Table.Red[Piece][Byte] = static_cast<UCHAR>(Channel == 2 ? Pixel : 0x80);

@@ -22,9 +22,7 @@ constexpr INTERLEAVE_INDEXES MakeIndexes(bool Reversed) {
     INTERLEAVE_INDEXES Table{};
     for (int Vector = 0; Vector < 3; ++Vector) {
         for (int Byte = 0; Byte < 64; ++Byte) {
-            const int Index = 64 * Vector + Byte;
-            const int Pixel = Reversed ? 63 - Index / 3 : Index / 3;
-            const int Channel = Index % 3;
+            const auto [Pixel, Channel] = InterleavedByte(64 * Vector + Byte, 64, Reversed);
             Table.ColourFirst[Vector][Byte] =
                 static_cast<UCHAR>(Channel == 0 ? Pixel : Channel == 1 ? 64 + Pixel : 0);
             Table.ColourSecond[Vector][Byte] =

@@ -23,6 +23,18 @@ void StoreColour(PUCHAR Dest, BYTES Blue, BYTES Green, BYTES Red);
 template <bool Reversed>
 void StoreGrey(PUCHAR Dest, BYTES Luma);
 
+// Byte Index of Pixels interleaved blue-green-red pixels: the pixel it belongs to (counted from
+// the last when Reversed) and its channel (0 blue, 1 green, 2 red). The interleave tables of
+// the wide bodies are built from it.
+struct INTERLEAVED_BYTE {
+    int Pixel;
+    int Channel;
+};
+
+constexpr INTERLEAVED_BYTE InterleavedByte(int Index, int Pixels, bool Reversed) {
+    return {Reversed ? Pixels - 1 - Index / 3 : Index / 3, Index % 3};
+}
+
 inline BYTES Load(const UCHAR* Source) {
     BYTES Value;
     __builtin_memcpy(&Value, Source, sizeof(Value));

@@ -1,8 +1,8 @@
 // Flat-field correction: scalar body and choice of body.
 #include "imaging/flat_field.h"
 
-#include "imaging/cpu_features.h"
 #include "imaging/scalar_reference.h"
+#include "imaging/stage_bodies.h"
 
 SCALAR_REFERENCE VOID ApplyFlatFieldScalar(PUCHAR Frame, const SHORT* GainMap, SIZE_T Count) {
     for (SIZE_T Index = 0; Index < Count; ++Index) {
@@ -16,11 +16,5 @@ VOID ApplyFlatField(ULONG Width, ULONG Height, PUCHAR Frame, const SHORT* GainMa
                     ULONG GainMapEntries) {
     const ULONGLONG Pixels = static_cast<ULONGLONG>(Width) * Height;
     if (Pixels > GainMapEntries) return;
-    const SIZE_T Count = static_cast<SIZE_T>(Pixels);
-    switch (VectorLevelInUse()) {
-        case VectorLevelAvx512: ApplyFlatFieldAvx512(Frame, GainMap, Count); break;
-        case VectorLevelAvx2: ApplyFlatFieldAvx2(Frame, GainMap, Count); break;
-        case VectorLevelSse2: ApplyFlatFieldSse2(Frame, GainMap, Count); break;
-        default: ApplyFlatFieldScalar(Frame, GainMap, Count); break;
-    }
+    ActiveStageBodies().ApplyFlatField(Frame, GainMap, static_cast<SIZE_T>(Pixels));
 }

@@ -10,7 +10,8 @@
 VOID ApplyFlatField(ULONG Width, ULONG Height, PUCHAR Frame, const SHORT* GainMap,
                     ULONG GainMapEntries);
 
-// One body per vector level; ApplyFlatField picks one. Count pixels, no size checks.
+// One body per vector level, gathered in the stage table (imaging/stage_bodies.h). Count
+// pixels, no size checks.
 VOID ApplyFlatFieldScalar(PUCHAR Frame, const SHORT* GainMap, SIZE_T Count);
 VOID ApplyFlatFieldSse2(PUCHAR Frame, const SHORT* GainMap, SIZE_T Count);
 VOID ApplyFlatFieldAvx2(PUCHAR Frame, const SHORT* GainMap, SIZE_T Count);

@@ -2,11 +2,10 @@
 //
 // Settings are read at the moment each stage tests them (a property change takes effect from
 // the next stage that reads it); fields that property requests write concurrently are read and
-// written once each, the CommandBlock's through the command channel's byte accessors.
+// written once each.
 #include "imaging/process_frame.h"
 
-#include "controls/calibration.h"
-#include "driver/device_context.h"
+#include "imaging/calibration_capture.h"
 #include "imaging/colour_gains.h"
 #include "imaging/contrast.h"
 #include "imaging/defects.h"
@@ -19,10 +18,9 @@
 #include "imaging/table_access.h"
 #include "imaging/tone_table.h"
 #include "imaging/white_balance.h"
-#include "usb/command_fields.h"
+#include "platform/kernel.h"
 
-const FRAME_STAGE_ACTIONS DriverFrameStageActions = {SendCommandBlock, CaptureDefectTable,
-                                                     CaptureGainMap};
+LONG ExposureFrameDivider = 1;
 
 namespace {
 
@@ -36,58 +34,53 @@ constexpr ULONG kPictureBitCount = 24;
 constexpr ULONG kEdgeWidth = 3;
 
 struct FRAME {
-    DeviceContext* Device;
-    const FRAME_STAGE_ACTIONS* Actions;
+    ImageSettings* Settings;
+    ImagePipeline* Pipeline;
+    const FrameDevice* Device;
     PUCHAR Raw;
     ULONG Width;
     ULONG Height;
 };
 
-ULONG ReadExposal(const DeviceContext* Device) {
-    return LoadCommandUlong(Device, COMMAND_FIELD(Exposal));
-}
+ULONG ReadExposal(const FRAME& Frame) { return Frame.Device->Calls->ReadExposal(Frame.Device->Context); }
 
-VOID WriteExposal(DeviceContext* Device, ULONG Exposal) {
-    StoreCommandUlong(Device, COMMAND_FIELD(Exposal), Exposal);
+VOID SendExposal(const FRAME& Frame, ULONG Exposal) {
+    Frame.Device->Calls->SendExposal(Frame.Device->Context, Exposal);
 }
-
-VOID SendCommand(const FRAME& Frame) { Frame.Actions->SendCommandBlock(Frame.Device); }
 
 // The stages step through rows in pairs and columns in groups of 8 and read at most one
 // raw-frame buffer.
 bool StagesCanWalk(ULONG Width, ULONG Height) {
     return Width >= 8 && Width % 8 == 0 && Height >= 4 && Height % 2 == 0 &&
-           static_cast<ULONGLONG>(Width) * Height <= kRawFrameBytes;
+           static_cast<ULONGLONG>(Width) * Height <= kGainMapEntries;
 }
 
 // 9 at rest; 8 raises the exposure for the capture, 3 scans the frame, 1 (or 0) restores.
 VOID StepDefectCapture(const FRAME& Frame) {
-    DeviceContext* Device = Frame.Device;
-    if (ReadOnce(Device->DefectCapture) == 0) return;
-    const UCHAR Countdown = static_cast<UCHAR>(Device->CaptureCountdown - 1);
-    Device->CaptureCountdown = Countdown;
+    ImageSettings* Settings = Frame.Settings;
+    ImagePipeline* Pipeline = Frame.Pipeline;
+    if (ReadOnce(Settings->DefectCapture) == 0) return;
+    const UCHAR Countdown = static_cast<UCHAR>(Pipeline->CaptureCountdown - 1);
+    Pipeline->CaptureCountdown = Countdown;
     if (Countdown == kCountdownRaiseExposure) {
-        Device->SavedExposal = ReadExposal(Device);
-        WriteExposal(Device, kDefectCaptureExposal);
-        SendCommand(Frame);
+        Pipeline->SavedExposal = ReadExposal(Frame);
+        SendExposal(Frame, kDefectCaptureExposal);
     } else if (Countdown == kCountdownCapture) {
-        WriteOnce(Device->OnePushWhiteBalance, 0u);
-        Frame.Actions->CaptureDefectTable(Frame.Raw, Frame.Height, Frame.Width, Device,
-                                          &Device->DefectCount);
+        WriteOnce(Settings->OnePushWhiteBalance, 0u);
+        CaptureDefectTable(Frame.Raw, Frame.Height, Frame.Width, Pipeline);
+        Frame.Device->Calls->DefectTableCaptured(Frame.Device->Context, Frame.Width);
     } else if (Countdown == 1 || Countdown == 0) {
-        WriteOnce(Device->DefectCapture, 0);
-        WriteExposal(Device, Device->SavedExposal);
-        Device->CaptureCountdown = kCountdownAtRest;
-        SendCommand(Frame);
+        WriteOnce(Settings->DefectCapture, 0);
+        Pipeline->CaptureCountdown = kCountdownAtRest;
+        SendExposal(Frame, Pipeline->SavedExposal);
     }
 }
 
 VOID StepDefectCorrection(const FRAME& Frame) {
-    DeviceContext* Device = Frame.Device;
-    const ULONG Count = ReadOnce(Device->DefectCount);
+    const ULONG Count = ReadOnce(Frame.Pipeline->DefectCount);
     if (Count == 0) return;
-    CorrectDefects(Frame.Raw, Device->DefectTable, Count, Frame.Width, Frame.Height,
-                   ReadOnce(Device->H_Off), ReadOnce(Device->V_Off));
+    CorrectDefects(Frame.Raw, Frame.Pipeline->DefectTable, Count, Frame.Width, Frame.Height,
+                   ReadOnce(Frame.Settings->H_Off), ReadOnce(Frame.Settings->V_Off));
 }
 
 // The divider is shared by every device and by both exposure controls: the control runs when
@@ -98,9 +91,7 @@ bool ExposureStepDue(LONG Period) {
     return true;
 }
 
-VOID ApplyProposedExposure(const FRAME& Frame, LONG Proposal) {
-    DeviceContext* Device = Frame.Device;
-    const ULONG Exposal = ReadExposal(Device);
+VOID ApplyProposedExposure(const FRAME& Frame, LONG Proposal, ULONG Exposal) {
     ULONG NewExposal;
     if (Proposal == ExposureUnchanged) return;
     if (Proposal == ExposureDouble) {
@@ -110,75 +101,76 @@ VOID ApplyProposedExposure(const FRAME& Frame, LONG Proposal) {
         NewExposal = static_cast<ULONG>(Proposal);
     }
     if (NewExposal > AutoExposureCap) NewExposal = AutoExposureCap;
-    WriteExposal(Device, NewExposal);
-    SendCommand(Frame);
+    SendExposal(Frame, NewExposal);
 }
 
 VOID StepExposure(const FRAME& Frame) {
-    DeviceContext* Device = Frame.Device;
-    const UCHAR LightModel = ReadOnce(Device->LightModel);
-    if (ReadOnce(Device->AEing)) {
+    ImageSettings* Settings = Frame.Settings;
+    const UCHAR LightModel = ReadOnce(Settings->LightModel);
+    if (ReadOnce(Settings->AEing)) {
         if (!ExposureStepDue(kAutoExposurePeriod)) return;
+        const ULONG Exposal = ReadExposal(Frame);
         ApplyProposedExposure(Frame, ProposeExposure(Frame.Width, Frame.Height, Frame.Raw,
-                                                     AutoExposureCap, ReadExposal(Device),
-                                                     LightModel));
-    } else if (ReadOnce(Device->OnePushExposure) && !ReadOnce(Device->OnePushWhiteBalance)) {
+                                                     AutoExposureCap, Exposal, LightModel),
+                              Exposal);
+    } else if (ReadOnce(Settings->OnePushExposure) && !ReadOnce(Settings->OnePushWhiteBalance)) {
         if (!ExposureStepDue(kOnePushExposurePeriod)) return;
         const OnePushExposureResult Step = OnePushExposureStep(
-            Frame.Width, Frame.Height, Frame.Raw, LightModel, ReadExposal(Device));
-        WriteExposal(Device, Step.Exposal);
-        if (Step.Finished) WriteOnce(Device->OnePushExposure, 0u);
-        SendCommand(Frame);
+            Frame.Width, Frame.Height, Frame.Raw, LightModel, ReadExposal(Frame));
+        if (Step.Finished) WriteOnce(Settings->OnePushExposure, 0u);
+        SendExposal(Frame, Step.Exposal);
     }
 }
 
 VOID StepWhiteBalance(const FRAME& Frame) {
-    DeviceContext* Device = Frame.Device;
-    if (!ReadOnce(Device->OnePushWhiteBalance)) return;
-    ComputeWhiteBalance(Frame.Width, Frame.Height, Frame.Raw, Device->RedGain, Device->GreenGain,
-                        Device->BlueGain);
-    WriteOnce(Device->OnePushWhiteBalance, 0u);
+    if (!ReadOnce(Frame.Settings->OnePushWhiteBalance)) return;
+    ImagePipeline* Pipeline = Frame.Pipeline;
+    ComputeWhiteBalance(Frame.Width, Frame.Height, Frame.Raw, Pipeline->RedGain,
+                        Pipeline->GreenGain, Pipeline->BlueGain);
+    WriteOnce(Frame.Settings->OnePushWhiteBalance, 0u);
 }
 
 VOID StepColourAndTone(const FRAME& Frame) {
-    DeviceContext* Device = Frame.Device;
-    ApplyColourGains(Frame.Width, Frame.Height, Frame.Raw, Device->RedGain, Device->GreenGain,
-                     Device->BlueGain);
-    ApplyToneTable(ReadGammaValue(&Device->GammaValue), Frame.Width, Frame.Height, Frame.Raw,
-                   Device->ToneTable);
+    ImagePipeline* Pipeline = Frame.Pipeline;
+    ApplyColourGains(Frame.Width, Frame.Height, Frame.Raw, Pipeline->RedGain, Pipeline->GreenGain,
+                     Pipeline->BlueGain);
+    ApplyToneTable(ReadGammaValue(&Pipeline->GammaValue), Frame.Width, Frame.Height, Frame.Raw,
+                   Pipeline->ToneTable);
 }
 
 VOID StepGainMapCapture(const FRAME& Frame) {
-    if (!ReadOnce(Frame.Device->GainMapCapture)) return;
-    Frame.Actions->CaptureGainMap(Frame.Width, Frame.Height, Frame.Raw, Frame.Device);
+    if (!ReadOnce(Frame.Settings->GainMapCapture)) return;
+    WriteOnce(Frame.Settings->GainMapCapture, 0u);
+    CaptureGainMap(Frame.Width, Frame.Height, Frame.Raw, Frame.Pipeline);
+    Frame.Device->Calls->GainMapCaptured(Frame.Device->Context, Frame.Width, Frame.Height);
 }
 
 VOID StepFlatField(const FRAME& Frame) {
-    DeviceContext* Device = Frame.Device;
-    if (!ReadOnce(Device->LightAVG) || ReadOnce(Device->OnePushWhiteBalance)) return;
-    ApplyFlatField(Frame.Width, Frame.Height, Frame.Raw, Device->GainMap, kGainMapEntries);
+    const ImageSettings* Settings = Frame.Settings;
+    if (!ReadOnce(Settings->LightAVG) || ReadOnce(Settings->OnePushWhiteBalance)) return;
+    ApplyFlatField(Frame.Width, Frame.Height, Frame.Raw, Frame.Pipeline->GainMap, kGainMapEntries);
 }
 
 VOID StepContrast(const FRAME& Frame) {
-    DeviceContext* Device = Frame.Device;
-    AdjustContrast(Frame.Width, Frame.Height, Frame.Raw, Frame.Raw, ReadOnce(Device->Contrast),
-                   ReadOnce(Device->ColorAdjustType));
+    const ImageSettings* Settings = Frame.Settings;
+    AdjustContrast(Frame.Width, Frame.Height, Frame.Raw, Frame.Raw, ReadOnce(Settings->Contrast),
+                   ReadOnce(Settings->ColorAdjustType));
 }
 
 VOID DrawPicture(const FRAME& Frame, PUCHAR Output) {
-    DeviceContext* Device = Frame.Device;
+    const ImageSettings* Settings = Frame.Settings;
     const ULONG W = Frame.Width;
     const ULONG H = Frame.Height;
-    const UCHAR VideoModel = ReadOnce(Device->VideoModel);
-    Demosaic(W, H, Output, Frame.Raw, ReadOnce(Device->BWPreview), VideoModel);
-    AdjustSaturation(Output, W, H, ReadOnce(Device->Saturntion));
+    const UCHAR VideoModel = ReadOnce(Settings->VideoModel);
+    Demosaic(W, H, Output, Frame.Raw, ReadOnce(Settings->BWPreview), VideoModel);
+    AdjustSaturation(Output, W, H, ReadOnce(Settings->Saturntion));
     RepairEdges(W, H, Output, VideoModel, kEdgeWidth);
-    if (ReadOnce(Device->OnePushExposure) || ReadOnce(Device->OnePushWhiteBalance)) {
+    if (ReadOnce(Settings->OnePushExposure) || ReadOnce(Settings->OnePushWhiteBalance)) {
         DrawBusyMarker(W, H, Output);
     }
-    if (ReadOnce(Device->CrossLine)) {
-        DrawCrosshair(W, H, Output, ReadOnce(Device->CrossX), ReadOnce(Device->CrossY),
-                      ReadOnce(Device->CrossMid));
+    if (ReadOnce(Settings->CrossLine)) {
+        DrawCrosshair(W, H, Output, ReadOnce(Settings->CrossX), ReadOnce(Settings->CrossY),
+                      ReadOnce(Settings->CrossMid));
     }
 }
 
@@ -186,36 +178,28 @@ SIZE_T Smaller(SIZE_T A, SIZE_T B) { return A < B ? A : B; }
 
 // 24 bits: the picture when the frame could be processed and fits the buffer. Any other bit
 // count: the raw frame unchanged, never more of it than it holds.
-VOID StepOutput(const FRAME& Frame, bool Walkable, PUCHAR Output, ULONG OutputLength) {
-    DeviceContext* Device = Frame.Device;
-    const SIZE_T Extent = Smaller(ReadOnce(Device->ImageSize), OutputLength);
+VOID StepOutput(const FRAME& Frame, const FrameShape& Shape, bool Walkable, PUCHAR Output,
+                ULONG OutputLength) {
+    const SIZE_T Extent = Smaller(Shape.ImageSize, OutputLength);
     const SIZE_T Samples = static_cast<SIZE_T>(Frame.Width) * Frame.Height;
     SIZE_T Filled = 0;
-    if (ReadOnce(Device->BitCount) == kPictureBitCount) {
+    if (Shape.BitCount == kPictureBitCount) {
         if (Walkable && 3 * Samples <= OutputLength) {
             DrawPicture(Frame, Output);
             Filled = 3 * Samples;
         }
     } else {
-        Filled = Smaller(Extent, Smaller(Samples, kRawFrameBytes));
+        Filled = Smaller(Extent, Smaller(Samples, kGainMapEntries));
         RtlCopyMemory(Output, Frame.Raw, Filled);
     }
     if (Filled < Extent) RtlZeroMemory(Output + Filled, Extent - Filled);
 }
 
-VOID StepPendingSettings(const FRAME& Frame) {
-    if (ReadOnce(Frame.Device->SettingsChanged) != 1) return;
-    SendCommand(Frame);
-    WriteOnce(Frame.Device->SettingsChanged, UCHAR{0});
-}
-
 }  // namespace
 
-VOID RunFrameStagesWithActions(DeviceContext* Device, PUCHAR Raw, PUCHAR Output,
-                               ULONG OutputLength, const FRAME_STAGE_ACTIONS* Actions) {
-    const FRAME Frame = {Device, Actions, Raw,
-                         LoadCommandUlong(Device, COMMAND_FIELD(FrameWidth)),
-                         LoadCommandUlong(Device, COMMAND_FIELD(FrameHeight))};
+VOID RunFrameStages(const FrameShape& Shape, ImageSettings* Settings, ImagePipeline* Pipeline,
+                    const FrameDevice& Device, PUCHAR Raw, PUCHAR Output, ULONG OutputLength) {
+    const FRAME Frame = {Settings, Pipeline, &Device, Raw, Shape.Width, Shape.Height};
     const bool Walkable = StagesCanWalk(Frame.Width, Frame.Height);
     // The stages use the vector and floating-point registers, which a kernel thread must save.
     KFLOATING_SAVE FloatState;
@@ -230,11 +214,6 @@ VOID RunFrameStagesWithActions(DeviceContext* Device, PUCHAR Raw, PUCHAR Output,
         StepFlatField(Frame);
         StepContrast(Frame);
     }
-    StepOutput(Frame, Walkable && FloatSaved, Output, OutputLength);
+    StepOutput(Frame, Shape, Walkable && FloatSaved, Output, OutputLength);
     if (FloatSaved) KeRestoreFloatingPointState(&FloatState);
-    StepPendingSettings(Frame);
-}
-
-VOID RunFrameStages(DeviceContext* Device, PUCHAR Raw, PUCHAR Output, ULONG OutputLength) {
-    RunFrameStagesWithActions(Device, Raw, Output, OutputLength, &DriverFrameStageActions);
 }

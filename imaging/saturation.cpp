@@ -1,9 +1,9 @@
 // Saturation stage: factor limits, scalar body and choice of body.
 #include "imaging/saturation.h"
 
-#include "imaging/cpu_features.h"
 #include "imaging/saturation_kernel.h"
 #include "imaging/scalar_reference.h"
+#include "imaging/stage_bodies.h"
 
 namespace {
 
@@ -13,12 +13,7 @@ LONG LimitFactor(LONGLONG Factor) {
 }
 
 VOID AdjustRow(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction) {
-    switch (VectorLevelInUse()) {
-        case VectorLevelAvx512: AdjustRowAvx512(Row, RowBytes, Factor, Direction); break;
-        case VectorLevelAvx2: AdjustRowAvx2(Row, RowBytes, Factor, Direction); break;
-        case VectorLevelSse2: AdjustRowSse2(Row, RowBytes, Factor, Direction); break;
-        default: AdjustRowScalar(Row, RowBytes, Factor, Direction); break;
-    }
+    ActiveStageBodies().AdjustSaturationRow(Row, RowBytes, Factor, Direction);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Colour separation of 2 x 2 Bayer blocks ahead of the contrast step.
 #include "imaging/contrast.h"
 
-#include "imaging/cpu_features.h"
 #include "imaging/scalar_reference.h"
+#include "imaging/stage_bodies.h"
 
 namespace {
 
@@ -56,15 +56,9 @@ SCALAR_REFERENCE VOID SeparateBlocksScalar(PUCHAR Upper, ULONG Width, ULONG Firs
 }
 
 VOID SeparateColours(ULONG Width, ULONG Height, PUCHAR Frame) {
-    const VECTOR_LEVEL Level = VectorLevelInUse();
+    const StageBodies& Bodies = ActiveStageBodies();
     for (ULONG Row = 2; Row + 2 < Height; Row += 2) {
         const PUCHAR Upper = Frame + static_cast<SIZE_T>(Row) * Width;
-        ULONG Column = 2;
-        if (Level >= VectorLevelAvx512) {
-            Column = SeparateRowPairAvx512(Upper, Width);
-        } else if (Level >= VectorLevelAvx2) {
-            Column = SeparateRowPairAvx2(Upper, Width);
-        }
-        SeparateBlocksScalar(Upper, Width, Column);
+        SeparateBlocksScalar(Upper, Width, Bodies.SeparateRowPair(Upper, Width));
     }
 }

@@ -1,8 +1,8 @@
 // Gamma tone table: construction by logarithm search, and the per-frame mapping.
 #include "imaging/tone_table.h"
 
-#include "imaging/cpu_features.h"
 #include "imaging/scalar_reference.h"
+#include "imaging/stage_bodies.h"
 #include "imaging/table_access.h"
 
 UCHAR NearestLogIndex(double L, const double* LogTable) {
@@ -50,9 +50,5 @@ VOID ApplyToneTable(double GammaValue, ULONG Width, ULONG Height, PUCHAR Frame,
     UCHAR Table[256];
     SnapshotTable(Table, ToneTable);
     const SIZE_T Count = static_cast<SIZE_T>(Width) * Height;
-    if (VectorLevelInUse() >= VectorLevelAvx512) {
-        MapBytesAvx512(Frame, Count, Table);
-    } else {
-        MapBytesScalar(Frame, Count, Table);
-    }
+    ActiveStageBodies().MapBytes(Frame, Count, Table);
 }

@@ -477,6 +477,14 @@ NTSTATUS KeRestoreFloatingPointState(PKFLOATING_SAVE FloatSave);
 
 #endif  // VEXACAM_WIN32_KERNEL
 
+// A pool tag from its four characters, as a pool dump shows them (the first lowest).
+constexpr ULONG MakePoolTag(const char (&Text)[5]) {
+    return static_cast<ULONG>(static_cast<UCHAR>(Text[0])) |
+           static_cast<ULONG>(static_cast<UCHAR>(Text[1])) << 8 |
+           static_cast<ULONG>(static_cast<UCHAR>(Text[2])) << 16 |
+           static_cast<ULONG>(static_cast<UCHAR>(Text[3])) << 24;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Read-once / write-once accessors for fields that several execution contexts touch without a
 // lock (a flag written by a property request and read by the DPC, a counter only one side

@@ -204,7 +204,7 @@ std::string Capture::Settle(CaptureSummary* summary) {
 
 std::unique_ptr<ReplayMatcher> Capture::StartMatcher(const RenderState& state, bool whiteBalanceAsked) {
     std::string problem;
-    offline_ = OfflineDevice::Create(session_.Width(), session_.Height(), false, &problem);
+    offline_ = OfflineDevice::Create(session_.Width(), session_.Height(), &problem);
     if (offline_ == nullptr) FailRuntime(problem);
     offline_->LoadMachineCalibration();
     RenderState initial = state;

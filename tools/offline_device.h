@@ -1,10 +1,11 @@
-// A device record as a fresh initialization leaves it, without a camera behind it, so that raw
-// frames can run through the driver's stage sequence outside the driver: `vexacam process`,
-// and the capture's check that each picture replays from its raw frame.
+// What a freshly initialized device holds for the frame sequence (its settings, its tables and
+// the camera's exposure) without a device or a camera behind it, so that raw frames can run
+// through the driver's stage sequence outside the driver: `vexacam process`, and the
+// capture's check that each picture replays from its raw frame.
 //
 // The exposure stages never run here (automatic and one-push exposure only change what the
-// camera is sent, and their frame counter is the driver's, shared by every device in the
-// process); a pending one-push exposure is drawn as the driver draws it, as its busy marker.
+// camera is sent); a pending one-push exposure is drawn as the driver draws it, as its busy
+// marker.
 #pragma once
 
 #include <cstdint>
@@ -12,33 +13,30 @@
 #include <string>
 #include <vector>
 
+#include "imaging/image_pipeline.h"
+#include "imaging/image_settings.h"
 #include "tools/render_state.h"
-
-struct DeviceContext;
 
 namespace vexacam::tools {
 
 class OfflineDevice {
 public:
-    // Pipeline tables allocated, initialization defaults written, and the frame geometry of a
-    // 24-bit format of Width x Height. With a private machine, the calibration files and
-    // captures live in a temporary directory that goes with the object (for a process with no
-    // driver of its own); otherwise the machine's own files are read. Null with *error set.
-    static std::unique_ptr<OfflineDevice> Create(uint32_t width, uint32_t height, bool privateMachine,
-                                                 std::string* error);
+    // Tables allocated, the defaults of a fresh device, for a 24-bit picture of Width x Height.
+    // Null with *error set on failure.
+    static std::unique_ptr<OfflineDevice> Create(uint32_t width, uint32_t height, std::string* error);
     ~OfflineDevice();
     OfflineDevice(const OfflineDevice&) = delete;
     OfflineDevice& operator=(const OfflineDevice&) = delete;
 
-    // The largest Width x Height the driver's raw frame buffer holds.
+    // The largest Width x Height a raw frame buffer holds.
     static uint64_t MaxSamples();
 
-    // Private machine: places the given files where the loader looks for this width's ".dat"
-    // and ".bpt" (an empty path: no file) and loads them. Empty string on success.
+    // Reads a gain map (".dat") and a defect table (".bpt") into the tables as the driver's
+    // loader reads its files (an empty path: no file). Empty string on success.
     std::string LoadCalibrationFiles(const std::string& gainMapPath, const std::string& defectsPath);
     // Where the driver loads this width's gain map (or defect table) from on this machine.
     static std::string MachineCalibrationPath(uint32_t width, bool gainMap);
-    // The machine's own: loads what the driver loaded when its stream opened at this width.
+    // What the driver loaded when its stream opened at this width (a missing file: none).
     void LoadMachineCalibration();
 
     // Runs the stage sequence once on Raw (Width x Height samples) in State and returns the
@@ -52,10 +50,14 @@ public:
 
 private:
     OfflineDevice() = default;
+    // A stored setting by its registry value name, taken as the driver's settings load takes a
+    // stored REG_DWORD. Names the sequence does not use change nothing.
+    void ApplySetting(const std::string& name, uint32_t value);
     void Apply(const RenderState& state);
 
-    DeviceContext* device_ = nullptr;
-    std::string machineRoot_;  // private machine only
+    ImageSettings settings_{};
+    std::unique_ptr<ImagePipeline> pipeline_;
+    uint32_t exposal_ = 100;  // the camera's exposure, which the exposure controls read and set
     uint32_t width_ = 0;
     uint32_t height_ = 0;
     std::vector<uint8_t> frame_;  // the raw-frame buffer the stages work in

@@ -143,7 +143,7 @@ int RunProcess(const ProcessOptions& options) {
     CheckReadable(defects);
 
     std::string problem;
-    std::unique_ptr<OfflineDevice> offline = OfflineDevice::Create(size.Width, size.Height, true, &problem);
+    std::unique_ptr<OfflineDevice> offline = OfflineDevice::Create(size.Width, size.Height, &problem);
     if (offline == nullptr) FailRuntime(problem);
     problem = offline->LoadCalibrationFiles(gainMap, defects);
     if (!problem.empty()) FailUsage(problem);

@@ -3,6 +3,34 @@
 
 #include "usb/transfer_slot.h"
 
+// The raw buffer released last at a start; the completion takes buffer 0 first.
+constexpr LONG kRawReleaseIndexAtStart = kRawFrameCount - 1;
+
+void SetRawFrameGeometry(DeviceContext* Device, ULONG Width, ULONG Height) {
+    const ULONG rawBytes = Width * Height;
+    const ULONG transfers = rawBytes / kTransferBytes + 1;
+    WriteOnce(Device->TransfersPerFrame, transfers);
+    WriteOnce(Device->TransfersLeft, transfers);
+    WriteOnce(Device->LastTransferBytes, rawBytes % kTransferBytes);
+}
+
+void ResetFrameAssembly(DeviceContext* Device) {
+    WriteOnce(Device->RawWriteIndex, 0);
+    WriteOnce(Device->RawReleaseIndex, kRawReleaseIndexAtStart);
+    InterlockedExchange(&Device->SwitchRawFrame, 1);
+}
+
+bool RawFrameCanBeHandedOn(const DeviceContext* Device) {
+    return ReadOnce(Device->RawReleaseIndex) != ReadOnce(Device->RawWriteIndex);
+}
+
+void RawFrameHandedOn(DeviceContext* Device) { InterlockedIncrement(&Device->SwitchRawFrame); }
+
+void ReleaseRawFrame(DeviceContext* Device) {
+    WriteOnce(Device->RawReleaseIndex,
+              static_cast<LONG>((ReadOnce(Device->RawReleaseIndex) + 1) % kRawFrameCount));
+}
+
 void ClaimRawFrame(DeviceContext* Device) {
     if (ReadOnce(Device->SwitchRawFrame) != 1) return;
     InterlockedDecrement(&Device->SwitchRawFrame);

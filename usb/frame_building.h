@@ -1,13 +1,12 @@
 // Frame building inside the transfer completion, in the steps a reader thinks in: claim a
-// raw-frame buffer, append a transfer, recognise a complete frame, hand it off to the frame
-// work item. Runs at up to DISPATCH_LEVEL and takes no lock for the buffers: the bus driver
-// completes the video pipe's transfers one at a time, in submission order.
+// raw-frame buffer, append a transfer, recognise a complete frame, hand it on. Runs at up to
+// DISPATCH_LEVEL and takes no lock for the buffers: the bus driver completes the video pipe's
+// transfers one at a time, in submission order.
 //
-// The work-item gate: WorkItemsInFlight admits one frame work item at a time. Whoever takes it
-// (the increment that returned 1) either starts a work item, which gives it back when done, or
-// gives it back at once; frames completed while it is held only add to the count, which the
-// holder drains to 0. FrameWorkIdle (StreamContext) is clear exactly while a work item is
-// queued or running; the gate's release and the event change happen under DeviceLock.
+// The raw-frame buffers are a ring: the completion takes RawFrames[RawWriteIndex] for a new
+// frame; the stream that took a complete frame gives its buffer back with ReleaseRawFrame
+// (RawReleaseIndex). While the next buffer is still held, the newest frame is assembled over
+// the one before.
 #pragma once
 
 #include "driver/device_context.h"
@@ -18,20 +17,27 @@ enum class FrameProgress {
     Dropped,     // transfer sizes out of step: the partial frame is discarded
 };
 
-// The first good transfer after a hand-off takes the next RawFrames buffer, unless the work
-// item still holds it; then the current buffer is overwritten.
+// The format's framing: a raw frame of Width x Height bytes arrives as whole transfers of
+// kTransferBytes and one short transfer of the rest (TransfersPerFrame, LastTransferBytes);
+// assembly restarts at a frame boundary. PASSIVE_LEVEL, while the engine is stopped.
+void SetRawFrameGeometry(DeviceContext* Device, ULONG Width, ULONG Height);
+
+// At each start: buffer 0 comes first, no buffer is held, the first good transfer claims one.
+void ResetFrameAssembly(DeviceContext* Device);
+
+// The first good transfer after a hand-off takes the next RawFrames buffer, unless the stream
+// still holds it; then the current buffer is overwritten.
 void ClaimRawFrame(DeviceContext* Device);
 
 // Copies one received transfer into FillingFrame at its place in the frame.
 FrameProgress AppendTransfer(DeviceContext* Device, const UCHAR* Data, ULONG Length);
 
-// A complete frame: starts the frame work item with the oldest read request when the
-// FrameRing has room, a request is waiting, the gate is free and a raw buffer is free, in that
-// order; otherwise the frame stays in FillingFrame and the next one overwrites it.
-void HandOffFrame(DeviceContext* Device, StreamContext* Stream);
+// True when a complete frame may be handed on: the buffer after it is not still held, so
+// the next frame has somewhere to go.
+bool RawFrameCanBeHandedOn(const DeviceContext* Device);
 
-// Gives the gate back (draining it to 0) and signals FrameWorkIdle. Any IRQL <= DISPATCH_LEVEL.
-void ReleaseFrameWorkGate(DeviceContext* Device, StreamContext* Stream);
+// The stream took the frame in FillingFrame: the next good transfer starts a new buffer.
+void RawFrameHandedOn(DeviceContext* Device);
 
-// Waits until no frame work item is queued or running. PASSIVE_LEVEL.
-void WaitForFrameWorkIdle(StreamContext* Stream);
+// The stream is done with the oldest buffer it took. Any IRQL <= DISPATCH_LEVEL.
+void ReleaseRawFrame(DeviceContext* Device);

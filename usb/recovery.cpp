@@ -5,10 +5,6 @@
 #include "usb/trace.h"
 #include "usb/usb_requests.h"
 
-static bool StreamRunning(const DeviceContext* Device) {
-    StreamContext* stream = ReadOnce(Device->Stream);
-    return stream != nullptr && ReadOnce(stream->State) != KSSTATE_STOP;
-}
 
 static ULONG CountFreeSlots(DeviceContext* Device) {
     ULONG free = 0;
@@ -21,7 +17,7 @@ static ULONG CountFreeSlots(DeviceContext* Device) {
 // The aborted transfers complete on the bus driver's side; sleep between counts rather than
 // spin against it.
 static void WaitForFreeSlots(DeviceContext* Device) {
-    while (CountFreeSlots(Device) < kRecoveryFreeSlots && StreamRunning(Device)) {
+    while (CountFreeSlots(Device) < kRecoveryFreeSlots && StreamRunning(ReadOnce(Device->Stream))) {
         LARGE_INTEGER interval;
         interval.QuadPart = kRecoveryPollInterval;
         KeDelayExecutionThread(KernelMode, FALSE, &interval);

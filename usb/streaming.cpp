@@ -1,27 +1,14 @@
 // StartStreaming and StopStreaming.
 #include "usb/streaming.h"
 
-#include "controls/settings_store.h"
-#include "driver/stream_data_queue.h"
 #include "usb/frame_building.h"
 #include "usb/streaming_pipes.h"
 #include "usb/trace.h"
 
-// The raw buffer the work item released last; the completion takes buffer 0 first.
-constexpr LONG kRawReleaseIndexAtStart = kRawFrameCount - 1;
-
-// Frame indices, the gate and the engine's kernel objects start afresh: no transfer, work item
-// or reader thread exists at this point.
+// Frame assembly and the engine's kernel objects start afresh: no transfer or reader thread
+// exists at this point.
 static void ResetEngineState(DeviceContext* Device) {
-    KIRQL oldIrql;
-    KeAcquireSpinLock(&Device->DeviceLock, &oldIrql);
-    WriteOnce(Device->RingReadIndex, 0);
-    WriteOnce(Device->RingWriteIndex, 0);
-    KeReleaseSpinLock(&Device->DeviceLock, oldIrql);
-    WriteOnce(Device->RawWriteIndex, 0);
-    WriteOnce(Device->RawReleaseIndex, kRawReleaseIndexAtStart);
-    InterlockedExchange(&Device->WorkItemsInFlight, 0);
-    InterlockedExchange(&Device->SwitchRawFrame, 1);
+    ResetFrameAssembly(Device);
     InterlockedExchange(&Device->ResetRequest, 0);
     // A reader thread that woke on the semaphore to leave took a unit with it and left
     // StopEvent set; both start full and clear again.
@@ -74,25 +61,17 @@ static void StopReaderThread(DeviceContext* Device, StreamContext* Stream) {
 
 void StopStreaming(DeviceContext* Device) {
     StreamContext* stream = ReadOnce(Device->Stream);
-    if (stream != nullptr) {
-        StopReaderThread(Device, stream);
-        // A pipe that cannot be reset now is reset again at the next start, which fails if
-        // it still cannot be: the stop itself goes on.
-        const NTSTATUS commandPipe = AbortAndResetPipe(Device, kCommandPipe);
-        const NTSTATUS videoPipe = AbortAndResetPipe(Device, kVideoPipe);
-        if (!NT_SUCCESS(commandPipe) || !NT_SUCCESS(videoPipe)) {
-            TRACE_EVENT("stop: pipe reset failed (command %08X, video %08X)",
-                        TraceStatus(commandPipe), TraceStatus(videoPipe));
-        }
-        // Nothing may be parked after the flush, nor touch the raw buffers after a close.
-        WaitForFrameWorkIdle(stream);
-        KIRQL oldIrql;
-        KeAcquireSpinLock(&Device->DeviceLock, &oldIrql);
-        FlushStreamRequests(Device, stream);
-        for (ULONG i = 0; i < kTransferSlotCount; ++i) {
-            InterlockedExchange(&Device->TransferSlots[i].Busy, 0);
-        }
-        KeReleaseSpinLock(&Device->DeviceLock, oldIrql);
+    if (stream == nullptr) return;
+    StopReaderThread(Device, stream);
+    // A pipe that cannot be reset now is reset again at the next start, which fails if it
+    // still cannot be: the stop itself goes on.
+    const NTSTATUS commandPipe = AbortAndResetPipe(Device, kCommandPipe);
+    const NTSTATUS videoPipe = AbortAndResetPipe(Device, kVideoPipe);
+    if (!NT_SUCCESS(commandPipe) || !NT_SUCCESS(videoPipe)) {
+        TRACE_EVENT("stop: pipe reset failed (command %08X, video %08X)",
+                    TraceStatus(commandPipe), TraceStatus(videoPipe));
     }
-    SaveSettings(Device);
+    for (ULONG i = 0; i < kTransferSlotCount; ++i) {
+        InterlockedExchange(&Device->TransferSlots[i].Busy, 0);
+    }
 }

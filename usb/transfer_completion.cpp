@@ -19,19 +19,24 @@ static void RecordTransferError(DeviceContext* Device, USBD_STATUS UrbStatus) {
     InterlockedExchange(&Device->ResetRequest, kind);
 }
 
-static void BuildFrame(DeviceContext* Device, StreamContext* Stream, const TransferSlot* Slot,
+// A complete frame goes to the stream when the buffer after it is free; one the stream does
+// not take stays in FillingFrame, and the next frame is assembled over it.
+static void BuildFrame(DeviceContext* Device, const TransferSlot* Slot,
                        const _URB_BULK_OR_INTERRUPT_TRANSFER& Transfer) {
     ClaimRawFrame(Device);
-    if (AppendTransfer(Device, Slot->Buffer, Transfer.TransferBufferLength) ==
-        FrameProgress::Complete) {
-        HandOffFrame(Device, Stream);
+    if (AppendTransfer(Device, Slot->Buffer, Transfer.TransferBufferLength) !=
+            FrameProgress::Complete ||
+        !RawFrameCanBeHandedOn(Device)) {
+        return;
+    }
+    if (Device->Client->FrameAssembled(Device, ReadOnce(Device->FillingFrame))) {
+        RawFrameHandedOn(Device);
     }
 }
 
 NTSTATUS TransferCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
     DeviceContext* device = static_cast<DeviceContext*>(Context);
-    StreamContext* stream = ReadOnce(device->Stream);
-    if (stream == nullptr || ReadOnce(stream->State) == KSSTATE_STOP) {
+    if (!StreamRunning(ReadOnce(device->Stream))) {
         // Stopping: the slot stays claimed until StopStreaming releases every slot.
         KeReleaseSemaphore(&device->FreeSlotSemaphore, IO_NO_INCREMENT, 1, FALSE);
         return STATUS_MORE_PROCESSING_REQUIRED;
@@ -43,7 +48,7 @@ NTSTATUS TransferCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context
     if (!NT_SUCCESS(Irp->IoStatus.Status) || transfer.Hdr.Status < 0) {
         RecordTransferError(device, transfer.Hdr.Status);
     } else if (transfer.Hdr.Function == URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER) {
-        BuildFrame(device, stream, slot, transfer);
+        BuildFrame(device, slot, transfer);
     }
     InterlockedExchange(&slot->Busy, 0);
     KeReleaseSemaphore(&device->FreeSlotSemaphore, IO_NO_INCREMENT, 1, FALSE);

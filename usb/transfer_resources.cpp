@@ -8,7 +8,6 @@
 namespace {
 
 constexpr USHORT kBulkUrbLength = sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER);
-constexpr UCHAR kInvokeAlways = SL_INVOKE_ON_SUCCESS | SL_INVOKE_ON_ERROR | SL_INVOKE_ON_CANCEL;
 
 NTSTATUS AllocateTransferSlot(DeviceContext* Device, TransferSlot* Slot) {
     CCHAR StackSize = static_cast<CCHAR>(Device->LowerDevice->StackSize + 1);
@@ -36,30 +35,6 @@ NTSTATUS AllocateRawFrames(DeviceContext* Device) {
     return STATUS_SUCCESS;
 }
 
-VOID FormatSlotTransfer(DeviceContext* Device, TransferSlot* Slot,
-                        PIO_COMPLETION_ROUTINE Completion) {
-    Slot->Irp->IoStatus.Status = STATUS_SUCCESS;
-    Slot->Irp->IoStatus.Information = 0;
-
-    struct _URB_BULK_OR_INTERRUPT_TRANSFER* Bulk = &Slot->Urb->UrbBulkOrInterruptTransfer;
-    RtlZeroMemory(Bulk, kBulkUrbLength);
-    Bulk->Hdr.Length = kBulkUrbLength;
-    Bulk->Hdr.Function = URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER;
-    Bulk->PipeHandle = Device->PipeHandles[kVideoPipe];
-    Bulk->TransferFlags = USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK;
-    Bulk->TransferBufferLength = kTransferBytes;
-    Bulk->TransferBuffer = Slot->Buffer;
-
-    PIO_STACK_LOCATION Stack = Slot->StackLocation;
-    Stack->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
-    Stack->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
-    Stack->Parameters.Others.Argument1 = Slot->Urb;
-    Stack->CompletionRoutine = Completion;
-    Stack->Context = Device;
-    Stack->Control = kInvokeAlways;
-    InterlockedExchange(&Slot->Busy, 0);
-}
-
 }  // namespace
 
 // Part of InitializeCamera (SRB_INITIALIZE_DEVICE), PASSIVE_LEVEL.
@@ -77,11 +52,29 @@ NTSTATUS AllocateTransferResources(DeviceContext* Device) {
     return STATUS_SUCCESS;
 }
 
+VOID FormatSlotTransfer(DeviceContext* Device, TransferSlot* Slot,
+                        PIO_COMPLETION_ROUTINE Completion) {
+    Slot->Irp->IoStatus.Status = STATUS_SUCCESS;
+    Slot->Irp->IoStatus.Information = 0;
+    RtlZeroMemory(Slot->Urb, kBulkUrbLength);
+    UsbBuildInterruptOrBulkTransferRequest(Slot->Urb, kBulkUrbLength,
+                                           Device->PipeHandles[kVideoPipe], Slot->Buffer, nullptr,
+                                           kTransferBytes,
+                                           USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK,
+                                           nullptr);
+    PIO_STACK_LOCATION Stack = IoGetNextIrpStackLocation(Slot->Irp);
+    Stack->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    Stack->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
+    Stack->Parameters.Others.Argument1 = Slot->Urb;
+    IoSetCompletionRoutine(Slot->Irp, Completion, Device, TRUE, TRUE, TRUE);
+}
+
 // Part of InitializeCamera, before any stream exists; the reader thread re-arms the same fields
 // before each submission.
 VOID PreformatTransferSlots(DeviceContext* Device, PIO_COMPLETION_ROUTINE Completion) {
     for (ULONG Index = 0; Index < kTransferSlotCount; ++Index) {
         FormatSlotTransfer(Device, &Device->TransferSlots[Index], Completion);
+        InterlockedExchange(&Device->TransferSlots[Index].Busy, 0);
     }
 }
 

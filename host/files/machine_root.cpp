@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 
 namespace host {
@@ -60,6 +61,22 @@ void SetMachineRoot(const std::string& path) {
 std::string RegistryFilePath() { return MachineRoot() + "/registry.reg"; }
 
 std::string SystemRootPath() { return MachineRoot() + "/SystemRoot"; }
+
+std::string MakeTemporaryMachineRoot(const std::string& purpose, const std::string& base) {
+    std::string pattern = base + "/vexacam-" + purpose + "-XXXXXX";
+    return ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+}
+
+TemporaryMachineRoot::TemporaryMachineRoot(const std::string& purpose)
+    : path_(MakeTemporaryMachineRoot(purpose)) {
+    SetMachineRoot(path_);
+}
+
+TemporaryMachineRoot::~TemporaryMachineRoot() {
+    SetMachineRoot("");
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
 
 bool MakeDirectories(const std::string& path) {
     if (path.empty()) return false;

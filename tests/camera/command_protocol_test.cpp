@@ -27,10 +27,14 @@ TEST_F(CommandProtocolTest, RecordsEveryBlockByteForByte) {
     second.CommandCode = 77;  // unknown codes are recorded too
     SendBlock(pdo_, configured.Pipes[0].PipeHandle, first);
     SendBlock(pdo_, configured.Pipes[0].PipeHandle, second);
-    std::vector<CommandBlock> received = camera_->ReceivedCommandBlocks();
+    // The camera reads the bytes by its own description; written back they are the bytes sent.
+    std::vector<camera::CommandBlock> received = camera_->ReceivedCommandBlocks();
     ASSERT_EQ(received.size(), 2u);
-    EXPECT_EQ(std::memcmp(&received[0], &first, sizeof first), 0);
-    EXPECT_EQ(std::memcmp(&received[1], &second, sizeof second), 0);
+    uint8_t bytes[camera::kCommandBlockBytes];
+    camera::EncodeCommandBlock(received[0], bytes);
+    EXPECT_EQ(std::memcmp(bytes, &first, sizeof first), 0);
+    camera::EncodeCommandBlock(received[1], bytes);
+    EXPECT_EQ(std::memcmp(bytes, &second, sizeof second), 0);
     // A transfer that is not a whole block is not a block.
     BulkSync(pdo_, configured.Pipes[0].PipeHandle, &first, 47, 0);
     EXPECT_EQ(camera_->ReceivedCommandBlocks().size(), 2u);

@@ -38,11 +38,7 @@ const char* const kTransferErrorNames[] = {"invalid-parameter", "babble", "xact"
                                            "not-responding", "crc", "other"};
 
 std::string MachineRootOfThisProcess() {
-    static const std::string root = [] {
-        char pattern[] = "/tmp/vexacam-campaign-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        return std::string(made != nullptr ? made : "/tmp/vexacam-campaign");
-    }();
+    static const std::string root = host::MakeTemporaryMachineRoot("campaign");
     return root;
 }
 

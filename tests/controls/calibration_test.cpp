@@ -8,6 +8,7 @@
 
 #include "controls/calibration.h"
 #include "driver/device_context.h"
+#include "imaging/calibration_capture.h"
 #include "host/files/file_faults.h"
 #include "host/kernel/debug_log.h"
 #include "registry/temp_machine.h"
@@ -21,7 +22,17 @@ protected:
         TempMachine::SetUp();
         device_ = std::make_unique<DeviceContext>();
         gains_.assign(kGainMapEntries, 0);
-        device_->GainMap = gains_.data();
+        device_->Pipeline.GainMap = gains_.data();
+    }
+
+    // A capture as the frame sequence runs it, then kept as the driver keeps it.
+    void CaptureGainMapAndSave(ULONG width, ULONG height, const UCHAR* frame) {
+        CaptureGainMap(width, height, frame, &device_->Pipeline);
+        SaveGainMap(device_.get(), width, height);
+    }
+    void CaptureDefectTableAndSave(const UCHAR* frame, ULONG height, ULONG width) {
+        CaptureDefectTable(frame, height, width, &device_->Pipeline);
+        SaveDefectTable(device_.get(), width);
     }
 
     std::string DefectFile(const std::vector<USHORT>& xy) {
@@ -38,14 +49,14 @@ TEST_F(Calibration, MissingFilesGiveUnityGainsForTheFrameAndNoDefects) {
     const struct { ULONG Width, Height; } sizes[] = {{1, 1}, {3, 1}, {1280, 1024}, {4096, 4096}};
     for (const auto& size : sizes) {
         gains_.assign(kGainMapEntries, 7);
-        device_->DefectCount = 12;
+        device_->Pipeline.DefectCount = 12;
         LoadCalibration(device_.get(), size.Width, size.Height);
         const size_t entries = std::min<size_t>(size_t{size.Width} * size.Height, kGainMapEntries);
         for (size_t i = 0; i < entries; ++i) ASSERT_EQ(gains_[i], 64) << size.Width << " " << i;
         if (entries < kGainMapEntries) {
             EXPECT_EQ(gains_[entries], 7) << "entries past the frame keep their values";
         }
-        EXPECT_EQ(device_->DefectCount, 0u);
+        EXPECT_EQ(device_->Pipeline.DefectCount, 0u);
     }
 }
 
@@ -73,12 +84,12 @@ TEST_P(DefectFile, LoadsWholeRecordsOrKeepsTheTable) {
     std::string bytes(c.Bytes, '\0');
     for (size_t i = 0; i < c.Bytes; ++i) bytes[i] = static_cast<char>(i + 1);
     WriteHostFile("SystemRoot/Vexa_800.bpt", bytes);
-    device_->DefectCount = 5;
-    device_->DefectTable[0] = {77, 88};
+    device_->Pipeline.DefectCount = 5;
+    device_->Pipeline.DefectTable[0] = {77, 88};
     LoadCalibration(device_.get(), 800, 600);
-    EXPECT_EQ(device_->DefectCount, c.Count) << c.Why;
+    EXPECT_EQ(device_->Pipeline.DefectCount, c.Count) << c.Why;
     const USHORT firstX = c.Bytes == 0 ? 77 : 0x0201;
-    EXPECT_EQ(device_->DefectTable[0].X, firstX) << c.Why;
+    EXPECT_EQ(device_->Pipeline.DefectTable[0].X, firstX) << c.Why;
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DefectFile,
@@ -90,9 +101,7 @@ TEST_F(Calibration, UniformFrameCapturesGainsOf63AndWritesThem) {
     const ULONG width = 640, height = 480;
     std::vector<UCHAR> frame(width * height, 128);
     frame[5] = 0;  // a dark pixel counts as 1: gain = 64 x L
-    device_->GainMapCapture = 1;
-    CaptureGainMap(width, height, frame.data(), device_.get());
-    EXPECT_EQ(device_->GainMapCapture, 0u);
+    CaptureGainMapAndSave(width, height, frame.data());
     EXPECT_EQ(gains_[0], 63);
     EXPECT_EQ(gains_[5], 64 * 127);
     EXPECT_EQ(gains_[width * height - 1], 63);
@@ -116,7 +125,7 @@ TEST_P(ShortWrite, KeepsThePreviousFileWholeAndSaysSo) {
     WriteHostFile("SystemRoot/Vexa_640.dat", good);
     std::vector<UCHAR> frame(width * height, 128);
     host::FailFileWritesAfter(GetParam().BytesWritten);
-    CaptureGainMap(width, height, frame.data(), device_.get());
+    CaptureGainMapAndSave(width, height, frame.data());
     host::ClearFileWriteFailure();
     EXPECT_EQ(ReadHostFile("SystemRoot/Vexa_640.dat"), good) << GetParam().Why;
     EXPECT_FALSE(HostFileExists("SystemRoot/Vexa_640.dat.new")) << GetParam().Why;
@@ -136,7 +145,7 @@ TEST_F(Calibration, CaptureReplacesAnEarlierFileWhole) {
     const ULONG width = 640, height = 480;
     WriteHostFile("SystemRoot/Vexa_640.dat", std::string(width * height * 4, '\x01'));
     std::vector<UCHAR> frame(width * height, 128);
-    CaptureGainMap(width, height, frame.data(), device_.get());
+    CaptureGainMapAndSave(width, height, frame.data());
     EXPECT_EQ(ReadHostFile("SystemRoot/Vexa_640.dat").size(), width * height * 2)
         << "a longer earlier file leaves no tail";
     EXPECT_FALSE(HostFileExists("SystemRoot/Vexa_640.dat.new"));
@@ -148,33 +157,33 @@ TEST_F(Calibration, HotPixelIsRecordedButNotItsNeighbours) {
     frame[20 * width + 30] = 255;
     frame[0 * width + 0] = 255;                      // row 0: never scanned
     frame[(height - 2) * width + width - 2] = 255;   // last rows and columns: never scanned
-    CaptureDefectTable(frame.data(), height, width, device_.get(), &device_->DefectCount);
-    ASSERT_EQ(device_->DefectCount, 1u);
-    EXPECT_EQ(device_->DefectTable[0].X, 30);
-    EXPECT_EQ(device_->DefectTable[0].Y, 20);
+    CaptureDefectTableAndSave(frame.data(), height, width);
+    ASSERT_EQ(device_->Pipeline.DefectCount, 1u);
+    EXPECT_EQ(device_->Pipeline.DefectTable[0].X, 30);
+    EXPECT_EQ(device_->Pipeline.DefectTable[0].Y, 20);
     const std::string file = ReadHostFile("SystemRoot/Vexa_user.bpt");
     EXPECT_EQ(file, DefectFile({30, 20}));
 }
 
 TEST_F(Calibration, FlatFrameWritesAnEmptyDefectFile) {
     std::vector<UCHAR> frame(640 * 480, 50);
-    device_->DefectCount = 3;
-    CaptureDefectTable(frame.data(), 480, 640, device_.get(), &device_->DefectCount);
-    EXPECT_EQ(device_->DefectCount, 0u);
+    device_->Pipeline.DefectCount = 3;
+    CaptureDefectTableAndSave(frame.data(), 480, 640);
+    EXPECT_EQ(device_->Pipeline.DefectCount, 0u);
     EXPECT_TRUE(HostFileExists("SystemRoot/Vexa_640.bpt"));
     EXPECT_EQ(ReadHostFile("SystemRoot/Vexa_640.bpt").size(), 0u);
 }
 
 TEST_F(Calibration, Width872CapturesToTheUserFilesButLoadsItsOwn) {
     std::vector<UCHAR> frame(872 * 8, 128);
-    CaptureGainMap(872, 8, frame.data(), device_.get());
-    CaptureDefectTable(frame.data(), 8, 872, device_.get(), &device_->DefectCount);
+    CaptureGainMapAndSave(872, 8, frame.data());
+    CaptureDefectTableAndSave(frame.data(), 8, 872);
     EXPECT_TRUE(HostFileExists("SystemRoot/Vexa_user.dat"));
     EXPECT_TRUE(HostFileExists("SystemRoot/Vexa_user.bpt"));
     EXPECT_FALSE(HostFileExists("SystemRoot/Vexa_872.dat"));
     WriteHostFile("SystemRoot/Vexa_872.bpt", DefectFile({1, 2, 3, 4, 5, 6}));
     LoadCalibration(device_.get(), 872, 8);
-    EXPECT_EQ(device_->DefectCount, 3u) << "the load reads the width's own file";
+    EXPECT_EQ(device_->Pipeline.DefectCount, 3u) << "the load reads the width's own file";
 }
 
 TEST_F(Calibration, FileNamesFollowTheTwoLists) {
@@ -202,19 +211,17 @@ TEST_F(Calibration, FramesLargerThanTheMapNeverPassItsEnd) {
     EXPECT_EQ(gains_[kGainMapEntries - 1], 0x0101);
     std::vector<UCHAR> frame(kRawFrameBytes, 128);
     gains_[0] = 5;
-    device_->GainMapCapture = 1;
-    CaptureGainMap(2592, 1944, frame.data(), device_.get());
-    EXPECT_EQ(device_->GainMapCapture, 0u) << "the request is answered";
+    CaptureGainMapAndSave(2592, 1944, frame.data());
     EXPECT_EQ(gains_[0], 5) << "but a frame no raw buffer can hold is not measured";
-    CaptureDefectTable(frame.data(), 1944, 2592, device_.get(), &device_->DefectCount);
+    CaptureDefectTableAndSave(frame.data(), 1944, 2592);
 }
 
 TEST_F(Calibration, TinyFramesScanNothingAndReadNothingPastTheirEnd) {
     for (ULONG side : {1u, 2u, 3u}) {
         std::vector<UCHAR> frame(side * side, 200);
-        CaptureGainMap(side, side, frame.data(), device_.get());
-        CaptureDefectTable(frame.data(), side, side, device_.get(), &device_->DefectCount);
-        EXPECT_EQ(device_->DefectCount, 0u) << side;
+        CaptureGainMapAndSave(side, side, frame.data());
+        CaptureDefectTableAndSave(frame.data(), side, side);
+        EXPECT_EQ(device_->Pipeline.DefectCount, 0u) << side;
     }
 }
 

@@ -62,7 +62,7 @@ TEST_P(WindowPlacement, At640x480) {
     EXPECT_EQ(Device().Command.WindowX, c.WindowX) << c.Why;
     EXPECT_EQ(Device().Command.WindowY, c.WindowY) << c.Why;
     if (c.Id == kControlH_Off) {
-        EXPECT_EQ(Device().H_Off, c.H_Off) << c.Why;
+        EXPECT_EQ(Device().Image.H_Off, c.H_Off) << c.Why;
         EXPECT_EQ(Device().SettingsChanged, c.OffsetMid == 0 ? 1 : 0) << c.Why;
     } else {
         EXPECT_EQ(Device().SettingsChanged, 1) << c.Why;
@@ -97,7 +97,7 @@ TEST_F(Controls, ColourGainsRoundTripThroughTheirTables) {
         ULONG Id;
         PUCHAR Table;
     };
-    for (const Case& c : {Case{8, Device().RedGain}, Case{9, Device().BlueGain}, Case{10, Device().GreenGain}}) {
+    for (const Case& c : {Case{8, Device().Pipeline.RedGain}, Case{9, Device().Pipeline.BlueGain}, Case{10, Device().Pipeline.GreenGain}}) {
         ASSERT_EQ(SetControl(c.Id, 500), STATUS_SUCCESS);
         for (int i = 0; i < 256; ++i) ASSERT_EQ(c.Table[i], i) << "id " << c.Id << " unity entry " << i;
         EXPECT_EQ(Control(c.Id), 500u);
@@ -160,12 +160,12 @@ INSTANTIATE_TEST_SUITE_P(
                       StoreCase{"gain map capture whatever the value", 31, 0, 1}));
 
 TEST_F(Controls, ExposureAndOnePushExposureAreIgnoredWhileAutomatic) {
-    Device().AEing = 1;
+    Device().Image.AEing = 1;
     ASSERT_EQ(SetControl(kControlExposal, 999), STATUS_SUCCESS);
     ASSERT_EQ(SetControl(kControlOnePushExposure, 1), STATUS_SUCCESS);
     EXPECT_EQ(Control(kControlExposal), 100u);
     EXPECT_EQ(Control(kControlOnePushExposure), 0u);
-    Device().AEing = 0;
+    Device().Image.AEing = 0;
     ASSERT_EQ(SetControl(kControlExposal, 999), STATUS_SUCCESS);
     EXPECT_EQ(Control(kControlExposal), 999u);
     EXPECT_EQ(Device().SettingsChanged, 1);
@@ -183,8 +183,8 @@ class GammaIndex : public ControlsTest, public ::testing::WithParamInterface<Gam
 TEST_P(GammaIndex, IsClampedToTheTableAndRebuildsTheTone) {
     const GammaCase& c = GetParam();
     ASSERT_EQ(SetControl(kControlGamma, static_cast<ULONG>(c.Value)), STATUS_SUCCESS);
-    EXPECT_EQ(Device().Gamma, c.Index) << c.Why;
-    EXPECT_DOUBLE_EQ(Device().GammaValue, c.GammaValue) << c.Why;
+    EXPECT_EQ(Device().Pipeline.Gamma, c.Index) << c.Why;
+    EXPECT_DOUBLE_EQ(Device().Pipeline.GammaValue, c.GammaValue) << c.Why;
     ASSERT_EQ(SetControl(kControlGamma, 16), STATUS_SUCCESS);
     ASSERT_EQ(SetProcAmp(KSPROPERTY_VIDEOPROCAMP_GAMMA, c.Value, 0), STATUS_SUCCESS);
     EXPECT_EQ(ProcAmp(KSPROPERTY_VIDEOPROCAMP_GAMMA).Value, c.Index) << c.Why;
@@ -223,7 +223,7 @@ TEST_F(Controls, CameraValueIsWrittenLocallyAndReadFromTheCamera) {
     const size_t blocksBefore = camera_->ReceivedCommandBlocks().size();
     ASSERT_EQ(GetControl(kControlCameraValue, &value), STATUS_SUCCESS);
     EXPECT_EQ(value, 0u) << "the camera answers with the value it has applied, not the unsent one";
-    const std::vector<CommandBlock> blocks = camera_->ReceivedCommandBlocks();
+    const std::vector<camera::CommandBlock> blocks = camera_->ReceivedCommandBlocks();
     ASSERT_EQ(blocks.size(), blocksBefore + 1);
     EXPECT_EQ(blocks.back().CommandCode, kCommandReadValue);
     EXPECT_EQ(Device().Command.CommandCode, kCommandApply);

@@ -9,14 +9,14 @@ using ProcAmpSet = ControlsTest;
 TEST_F(ProcAmpSet, BrightnessAutoThenManualThenManual) {
     KSPROPERTY_VIDEOPROCAMP_S out{};
     ASSERT_EQ(SetProcAmp(KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, 3000, KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO), STATUS_SUCCESS);
-    EXPECT_EQ(Device().AEing, 1u);
+    EXPECT_EQ(Device().Image.AEing, 1u);
     EXPECT_EQ(Device().Command.Exposal, 100u) << "AUTO ignores the value";
     KSPROPERTY_VIDEOPROCAMP_S got = ProcAmp(KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS);
     EXPECT_EQ(got.Flags, static_cast<ULONG>(KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO));
     EXPECT_EQ(got.Capabilities, 3u);
 
     ASSERT_EQ(SetProcAmp(KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, 3000, KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL, &out), STATUS_SUCCESS);
-    EXPECT_EQ(Device().AEing, 0u);
+    EXPECT_EQ(Device().Image.AEing, 0u);
     EXPECT_EQ(Device().Command.Exposal, 100u) << "the first manual set only ends automatic exposure";
 
     ASSERT_EQ(SetProcAmp(KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, 3000, KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL), STATUS_SUCCESS);
@@ -32,8 +32,8 @@ TEST_F(ProcAmpSet, WhiteBalanceAutoStoresRedGainRequestsOnePushAndAnswersManual)
     ASSERT_EQ(SetProcAmp(KSPROPERTY_VIDEOPROCAMP_WHITEBALANCE, 1000, KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO, &out),
               STATUS_SUCCESS);
     EXPECT_EQ(out.Flags, static_cast<ULONG>(KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL));
-    EXPECT_EQ(Device().OnePushWhiteBalance, 1u);
-    EXPECT_EQ(Device().RedGain[128], 255);
+    EXPECT_EQ(Device().Image.OnePushWhiteBalance, 1u);
+    EXPECT_EQ(Device().Pipeline.RedGain[128], 255);
     const KSPROPERTY_VIDEOPROCAMP_S got = ProcAmp(KSPROPERTY_VIDEOPROCAMP_WHITEBALANCE);
     EXPECT_EQ(got.Value, 1000);
     EXPECT_EQ(got.Flags, static_cast<ULONG>(KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL));

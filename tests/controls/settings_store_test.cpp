@@ -29,8 +29,8 @@ TEST_F(Settings, EmptyMachineGivesDefaultsAndASaveStoresAll25Dwords) {
     Load(640, 480);
     EXPECT_EQ(Device().Command.Exposal, 100u);
     EXPECT_EQ(Device().Command.AllGain[0], 25);
-    EXPECT_EQ(Device().Gamma, 16);
-    EXPECT_EQ(Device().Contrast, 16);
+    EXPECT_EQ(Device().Pipeline.Gamma, 16);
+    EXPECT_EQ(Device().Image.Contrast, 16);
     SaveSettings(&Device());
     const ULONG expected[] = {100, 500, 500, 500, 16, 0, 0, 1, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 25, 16, 8, 1, 0};
     for (size_t i = 0; i < sizeof(kAllValues) / sizeof(kAllValues[0]); ++i) {
@@ -65,13 +65,13 @@ class StoredValue : public Settings, public ::testing::WithParamInterface<LoadCa
 
 ULONG FieldOf(DeviceContext& d, const std::string& name) {
     if (name == "ALL_Gain") return d.Command.AllGain[0] | d.Command.AllGain[1] << 8 | d.Command.AllGain[2] << 16;
-    if (name == "BWPreview") return d.BWPreview;
-    if (name == "Gamma") return static_cast<ULONG>(d.Gamma);
-    if (name == "Saturntion") return d.Saturntion;
-    if (name == "Contrast") return d.Contrast;
+    if (name == "BWPreview") return d.Image.BWPreview;
+    if (name == "Gamma") return static_cast<ULONG>(d.Pipeline.Gamma);
+    if (name == "Saturntion") return d.Image.Saturntion;
+    if (name == "Contrast") return d.Image.Contrast;
     if (name == "Control") return d.Command.Control;
     if (name == "Exposal") return d.Command.Exposal;
-    if (name == "CrossMid") return d.CrossMid;
+    if (name == "CrossMid") return d.Image.CrossMid;
     return 0xDEADBEEF;
 }
 
@@ -110,7 +110,7 @@ TEST_P(MalformedValue, CountsAsAbsentAndKeepsTheValueInForce) {
     SeedSetting("Exposal", c.Type, c.Data.data(), static_cast<ULONG>(c.Data.size()));
     Load(640, 480);
     EXPECT_EQ(Device().Command.Exposal, 100u) << c.Why;
-    EXPECT_EQ(Device().ColorAdjustType, 0x11223344u) << "a well-formed value still loads";
+    EXPECT_EQ(Device().Image.ColorAdjustType, 0x11223344u) << "a well-formed value still loads";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -149,9 +149,9 @@ TEST_F(Settings, GainValuesBuildTheirTables) {
     Load(640, 480);
     for (int i = 0; i < 256; ++i) {
         const int expected = std::min(255, static_cast<int>(2 * i + 0.5));
-        ASSERT_EQ(Device().RedGain[i], expected) << i;
+        ASSERT_EQ(Device().Pipeline.RedGain[i], expected) << i;
     }
-    EXPECT_EQ(Device().GreenGain[200], 200);
+    EXPECT_EQ(Device().Pipeline.GreenGain[200], 200);
 }
 
 struct FallbackCase {
@@ -215,7 +215,7 @@ TEST_F(Settings, StoredValuesAreInEffectBeforeAnyStreamAndSurviveAnIdleRun) {
     Restart();
     BringUp();
     EXPECT_EQ(Control(kControlExposal), 1234u) << "a get before the first open shows the stored value";
-    EXPECT_DOUBLE_EQ(Device().GammaValue, 1.5) << "and the tone table follows the stored gamma";
+    EXPECT_DOUBLE_EQ(Device().Pipeline.GammaValue, 1.5) << "and the tone table follows the stored gamma";
     RestartProgram();  // initialized and uninitialized without a stream: saves on the way out
     EXPECT_EQ(Stored("Exposal"), 1234u);
 }

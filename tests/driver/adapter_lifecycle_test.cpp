@@ -24,10 +24,7 @@ protected:
     void SetUp() override {
         host::ResetHost();
         host::UseManualClock();
-        char pattern[] = "/tmp/vexacam-driver-XXXXXX";
-        const char* root = mkdtemp(pattern);
-        ASSERT_NE(root, nullptr);
-        host::SetMachineRoot(root);
+        machine_ = std::make_unique<host::TemporaryMachineRoot>("driver");
         camera_ = std::make_unique<camera::SimulatedCamera>();
         ASSERT_EQ(host::LoadedDriver::Load(DriverEntry, &driver_), STATUS_SUCCESS);
         ASSERT_EQ(driver_->CreateAdapter(camera_->PhysicalDeviceObject(), &adapter_),
@@ -42,9 +39,10 @@ protected:
         driver_.reset();  // unload: stops the process on a pool leak
         camera_.reset();
         host::RunUntilIdle();
-        host::SetMachineRoot("");
+        machine_.reset();
     }
 
+    std::unique_ptr<host::TemporaryMachineRoot> machine_;
     std::unique_ptr<camera::SimulatedCamera> camera_;
     std::unique_ptr<host::LoadedDriver> driver_;
     std::unique_ptr<host::AdapterClient> adapter_;

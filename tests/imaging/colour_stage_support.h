@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/cpu_features.h"
+#include "imaging/stage_bodies.h"
 
 namespace vexacam::test::colour {
 
@@ -40,8 +41,8 @@ inline std::vector<VECTOR_LEVEL> VectorLevelsPresent() {
 // Runs the stage at one level only for the scope of the object.
 class VectorLevelScope {
 public:
-    explicit VectorLevelScope(VECTOR_LEVEL Level) { LimitVectorLevel(Level); }
-    ~VectorLevelScope() { LimitVectorLevel(VectorLevelAvx512); }
+    explicit VectorLevelScope(VECTOR_LEVEL Level) { SelectStageBodies(Level); }
+    ~VectorLevelScope() { SelectStageBodies(VectorLevelAvx512); }
     VectorLevelScope(const VectorLevelScope&) = delete;
     VectorLevelScope& operator=(const VectorLevelScope&) = delete;
 };

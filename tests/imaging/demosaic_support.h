@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/cpu_features.h"
+#include "imaging/stage_bodies.h"
 
 namespace vexacam::test {
 
@@ -48,8 +49,8 @@ inline std::vector<VECTOR_LEVEL> AvailableLevels() {
 // Caps the vector level for the lifetime of the object.
 class ScopedVectorLevel {
 public:
-    explicit ScopedVectorLevel(VECTOR_LEVEL level) { LimitVectorLevel(level); }
-    ~ScopedVectorLevel() { LimitVectorLevel(VectorLevelAvx512); }
+    explicit ScopedVectorLevel(VECTOR_LEVEL level) { SelectStageBodies(level); }
+    ~ScopedVectorLevel() { SelectStageBodies(VectorLevelAvx512); }
     ScopedVectorLevel(const ScopedVectorLevel&) = delete;
     ScopedVectorLevel& operator=(const ScopedVectorLevel&) = delete;
 };

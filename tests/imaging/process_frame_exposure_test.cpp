@@ -25,8 +25,8 @@ TEST_F(FrameStagesTest, AutomaticExposureAppliesTheProposal) {
     for (const auto& c : cases) {
         recorded_.events.clear();
         ExposureFrameDivider = 1;
-        device_->AEing = 1;
-        device_->LightModel = 3;
+        device_->Image.AEing = 1;
+        device_->Image.LightModel = 3;
         device_->Command.Exposal = c.exposal;
         FillRaw(c.value);
         RunFrame();
@@ -36,7 +36,7 @@ TEST_F(FrameStagesTest, AutomaticExposureAppliesTheProposal) {
 }
 
 TEST_F(FrameStagesTest, AutomaticExposureRunsOnEveryFourthFrame) {
-    device_->AEing = 1;
+    device_->Image.AEing = 1;
     device_->Command.Exposal = 4096;
     FillRaw(250);  // always too bright: every run halves the exposure and sends
     std::vector<int> runs;
@@ -50,8 +50,8 @@ TEST_F(FrameStagesTest, AutomaticExposureRunsOnEveryFourthFrame) {
 }
 
 TEST_F(FrameStagesTest, OnePushExposureRunsOnEverySecondFrameAndSendsEachTime) {
-    device_->OnePushExposure = 1;
-    device_->LightModel = 2;
+    device_->Image.OnePushExposure = 1;
+    device_->Image.LightModel = 2;
     device_->Command.Exposal = 100;
     FillRaw(101);  // L 1,000: below the band, so each step raises by 5 %
     std::vector<int> runs;
@@ -62,21 +62,21 @@ TEST_F(FrameStagesTest, OnePushExposureRunsOnEverySecondFrameAndSendsEachTime) {
     }
     EXPECT_EQ(runs, (std::vector<int>{1, 3, 5}));
     EXPECT_EQ(recorded_.exposalAtSend, (std::vector<uint32_t>{105, 110, 115}));
-    EXPECT_EQ(device_->OnePushExposure, 1u);
+    EXPECT_EQ(device_->Image.OnePushExposure, 1u);
 }
 
 TEST_F(FrameStagesTest, OnePushExposureClearsItselfInsideTheBandStillSending) {
-    device_->OnePushExposure = 1;
-    device_->LightModel = 2;
+    device_->Image.OnePushExposure = 1;
+    device_->Image.LightModel = 2;
     FillRaw(181);  // L 1,800 inside 1,700 .. 1,900
     RunFrame();
-    EXPECT_EQ(device_->OnePushExposure, 0u);
+    EXPECT_EQ(device_->Image.OnePushExposure, 0u);
     EXPECT_EQ(recorded_.Count("send"), 1);
 }
 
 TEST_F(FrameStagesTest, OnePushExposureWaitsForPendingWhiteBalance) {
-    device_->OnePushExposure = 1;
-    device_->OnePushWhiteBalance = 1;
+    device_->Image.OnePushExposure = 1;
+    device_->Image.OnePushWhiteBalance = 1;
     FillRaw(101);
     RunFrame();
     EXPECT_EQ(recorded_.Count("send"), 0);
@@ -84,10 +84,10 @@ TEST_F(FrameStagesTest, OnePushExposureWaitsForPendingWhiteBalance) {
 }
 
 TEST_F(FrameStagesTest, AutomaticExposureWinsOverOnePush) {
-    device_->AEing = 1;
-    device_->OnePushExposure = 1;
+    device_->Image.AEing = 1;
+    device_->Image.OnePushExposure = 1;
     device_->Command.Exposal = 1000;
-    device_->LightModel = 3;
+    device_->Image.LightModel = 3;
     FillRaw(131);  // in the automatic band: nothing sent; one-push would have sent
     RunFrame();
     EXPECT_EQ(recorded_.Count("send"), 0);
@@ -95,14 +95,14 @@ TEST_F(FrameStagesTest, AutomaticExposureWinsOverOnePush) {
 }
 
 TEST_F(FrameStagesTest, DividerLeftByAutomaticExposureCarriesIntoOnePush) {
-    device_->AEing = 1;
-    device_->LightModel = 3;
+    device_->Image.AEing = 1;
+    device_->Image.LightModel = 3;
     device_->Command.Exposal = 1000;
     FillRaw(131);
     RunFrame();  // runs: divider 4
     RunFrame();  // divider 3
-    device_->AEing = 0;
-    device_->OnePushExposure = 1;
+    device_->Image.AEing = 0;
+    device_->Image.OnePushExposure = 1;
     FillRaw(11);  // dark: one-push raises each run
     std::vector<int> runs;
     for (int frame = 1; frame <= 5; ++frame) {

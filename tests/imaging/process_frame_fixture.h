@@ -1,5 +1,6 @@
-// A device record with its pipeline tables and the defaults of a fresh device, and frame stage
-// actions that record what the sequence asked of the camera and the calibration code.
+// What the frame sequence needs of a device, held by the test itself (imaging's records, the
+// camera's exposure and the frame's format), and a FrameDevice that records what the sequence
+// asked of the camera and of the calibration files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,18 +12,31 @@
 #include <string>
 #include <vector>
 
-#include "driver/device_context.h"
+#include "imaging/pipeline_tables.h"
 #include "imaging/process_frame.h"
-#include "usb/camera_defaults.h"
-#include "usb/pipeline_tables.h"
 
 namespace vexacam::test {
+
+// A device's share of the sequence: the same names the driver's records use.
+struct FrameRig {
+    ImageSettings Image;
+    ImagePipeline Pipeline;
+    struct {
+        ULONG Exposal;
+        ULONG FrameWidth;
+        ULONG FrameHeight;
+    } Command;
+    ULONG BitCount;
+    ULONG ImageSize;
+    PUCHAR Raw;  // the frame the sequence works on
+};
 
 struct RecordedActions {
     std::vector<std::string> events;  // "send", "defects", "gainmap" in call order
     std::vector<uint32_t> exposalAtSend;
-    std::function<void(PUCHAR frame, DeviceContext* device)> onDefectCapture;
-    std::function<void(PUCHAR frame, DeviceContext* device)> onGainMapCapture;
+    // Called after the capture computed its table, with the frame as the capture saw it.
+    std::function<void(PUCHAR frame, FrameRig* device)> onDefectCapture;
+    std::function<void(PUCHAR frame, FrameRig* device)> onGainMapCapture;
 
     int Count(const std::string& event) const {
         int n = 0;
@@ -36,29 +50,38 @@ inline RecordedActions*& CurrentRecorder() {
     return recorder;
 }
 
-inline NTSTATUS RecordSend(DeviceContext* device) {
+inline FrameRig* RigOf(PVOID context) { return static_cast<FrameRig*>(context); }
+
+inline ULONG RecordedExposal(PVOID context) { return RigOf(context)->Command.Exposal; }
+
+inline VOID RecordSend(PVOID context, ULONG exposal) {
+    RigOf(context)->Command.Exposal = exposal;
     CurrentRecorder()->events.push_back("send");
-    CurrentRecorder()->exposalAtSend.push_back(device->Command.Exposal);
-    return STATUS_SUCCESS;
+    CurrentRecorder()->exposalAtSend.push_back(exposal);
 }
 
-inline VOID RecordDefectCapture(PUCHAR frame, ULONG, ULONG, DeviceContext* device, PULONG) {
-    CurrentRecorder()->events.push_back("defects");
-    if (CurrentRecorder()->onDefectCapture) CurrentRecorder()->onDefectCapture(frame, device);
-}
-
-inline VOID RecordGainMapCapture(ULONG, ULONG, PUCHAR frame, DeviceContext* device) {
+inline VOID RecordGainMapCapture(PVOID context, ULONG, ULONG) {
     CurrentRecorder()->events.push_back("gainmap");
-    device->GainMapCapture = 0;
-    if (CurrentRecorder()->onGainMapCapture) CurrentRecorder()->onGainMapCapture(frame, device);
+    FrameRig* rig = RigOf(context);
+    if (CurrentRecorder()->onGainMapCapture) CurrentRecorder()->onGainMapCapture(rig->Raw, rig);
 }
+
+inline VOID RecordDefectCapture(PVOID context, ULONG) {
+    CurrentRecorder()->events.push_back("defects");
+    FrameRig* rig = RigOf(context);
+    if (CurrentRecorder()->onDefectCapture) CurrentRecorder()->onDefectCapture(rig->Raw, rig);
+}
+
+inline const FrameDeviceCalls kRecordingCalls = {RecordedExposal, RecordSend,
+                                                 RecordGainMapCapture, RecordDefectCapture};
 
 class FrameStagesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        device_ = static_cast<DeviceContext*>(std::calloc(1, sizeof(DeviceContext)));
-        ASSERT_EQ(AllocatePipelineTables(device_), STATUS_SUCCESS);
-        WriteCameraDefaults(device_);
+        device_ = static_cast<FrameRig*>(std::calloc(1, sizeof(FrameRig)));
+        ASSERT_EQ(AllocatePipelineTables(&device_->Pipeline), STATUS_SUCCESS);
+        SetImageSettingDefaults(&device_->Image);
+        device_->Command.Exposal = 100;
         UseFormat(64, 32, 24);
         ExposureFrameDivider = 1;
         CurrentRecorder() = &recorded_;
@@ -66,7 +89,7 @@ protected:
 
     void TearDown() override {
         CurrentRecorder() = nullptr;
-        FreePipelineTables(device_);
+        FreePipelineTables(&device_->Pipeline);
         std::free(device_);
     }
 
@@ -75,7 +98,7 @@ protected:
         device_->Command.FrameHeight = height;
         device_->BitCount = bitCount;
         device_->ImageSize = width * height * (bitCount / 8);
-        raw_.assign(kRawFrameBytes, 0);
+        raw_.assign(kGainMapEntries, 0);
         output_.assign(size_t{width} * height * 3 + 64, 0xCC);
     }
 
@@ -84,14 +107,18 @@ protected:
         std::memset(raw_.data(), value, std::min(samples, raw_.size()));
     }
 
-    void RunFrame() {
-        static const FRAME_STAGE_ACTIONS actions = {RecordSend, RecordDefectCapture,
-                                                    RecordGainMapCapture};
-        RunFrameStagesWithActions(device_, raw_.data(), output_.data(),
-                                  static_cast<ULONG>(output_.size()), &actions);
+    void RunFrame() { RunFrameInto(output_.data(), static_cast<ULONG>(output_.size())); }
+
+    void RunFrameInto(PUCHAR output, ULONG outputLength) {
+        device_->Raw = raw_.data();
+        const FrameShape shape = {device_->Command.FrameWidth, device_->Command.FrameHeight,
+                                  device_->BitCount, device_->ImageSize};
+        const FrameDevice camera = {&kRecordingCalls, device_};
+        RunFrameStages(shape, &device_->Image, &device_->Pipeline, camera, raw_.data(), output,
+                       outputLength);
     }
 
-    DeviceContext* device_ = nullptr;
+    FrameRig* device_ = nullptr;
     RecordedActions recorded_;
     std::vector<uint8_t> raw_;
     std::vector<uint8_t> output_;

@@ -19,8 +19,8 @@ TEST_F(FrameStagesTest, EightBitFormatGetsTheRawFrameAndNoOverlay) {
     UseFormat(64, 32, 8);
     const auto frame = RandomBytes(64 * 32, 4);
     std::copy(frame.begin(), frame.end(), raw_.begin());
-    device_->CrossLine = 1;
-    device_->OnePushExposure = 1;
+    device_->Image.CrossLine = 1;
+    device_->Image.OnePushExposure = 1;
     RunFrame();
     EXPECT_TRUE(std::equal(frame.begin(), frame.end(), output_.begin()));
     EXPECT_EQ(output_[64 * 32], 0xCC) << "nothing written past ImageSize";
@@ -42,8 +42,7 @@ TEST_F(FrameStagesTest, RawCopyStopsAtTheOutputBuffer) {
     device_->ImageSize = 64 * 32 * 2;
     std::vector<uint8_t> small(100, 0xCC);
     FillRaw(5);
-    static const FRAME_STAGE_ACTIONS actions = {RecordSend, RecordDefectCapture, RecordGainMapCapture};
-    RunFrameStagesWithActions(device_, raw_.data(), small.data(), 90, &actions);
+    RunFrameInto(small.data(), 90);
     EXPECT_EQ(small[89], 5);
     EXPECT_EQ(small[90], 0xCC);
 }
@@ -52,7 +51,7 @@ TEST_F(FrameStagesTest, UnwalkableGeometryLeavesRawAloneAndZeroesThePicture) {
     const FrameSize shapes[] = {{66, 32}, {64, 31}, {64, 2}, {4096, 1024}};
     for (FrameSize shape : shapes) {
         UseFormat(shape.width, shape.height, 24);
-        device_->Contrast = 32;
+        device_->Image.Contrast = 32;
         FillRaw(50);
         RunFrame();
         EXPECT_EQ(raw_[0], 50) << shape.width << "x" << shape.height;
@@ -64,20 +63,19 @@ TEST_F(FrameStagesTest, UnwalkableGeometryLeavesRawAloneAndZeroesThePicture) {
 TEST_F(FrameStagesTest, PictureLargerThanTheOutputBufferIsNotDrawn) {
     std::vector<uint8_t> small(64 * 32 * 3 - 1, 0xCC);
     device_->ImageSize = static_cast<ULONG>(small.size());
-    static const FRAME_STAGE_ACTIONS actions = {RecordSend, RecordDefectCapture, RecordGainMapCapture};
-    RunFrameStagesWithActions(device_, raw_.data(), small.data(), static_cast<ULONG>(small.size()), &actions);
+    RunFrameInto(small.data(), static_cast<ULONG>(small.size()));
     EXPECT_EQ(small, std::vector<uint8_t>(small.size(), 0));
 }
 
 TEST_F(FrameStagesTest, BusyMarkerShowsWhileOnePushExposureIsPending) {
     UseFormat(128, 128, 24);
     FillRaw(181);  // inside the one-push band for LightModel 2: the first step clears the request
-    device_->OnePushExposure = 1;
+    device_->Image.OnePushExposure = 1;
     RunFrame();
     const size_t inside = PixelOffset(128, 128 - 80, 128 - 80);
     EXPECT_EQ(output_[inside], 181) << "cleared on this frame: no marker";
     FillRaw(101);  // too dark: the request stays
-    device_->OnePushExposure = 1;
+    device_->Image.OnePushExposure = 1;
     ExposureFrameDivider = 1;
     RunFrame();
     EXPECT_EQ(output_[inside], 101 + 100);
@@ -90,32 +88,32 @@ TEST_F(FrameStagesTest, EveryStageOnMatchesTheStagesAppliedInOrder) {
     const auto frame = RandomBytes(w * h, 31);
     std::copy(frame.begin(), frame.end(), raw_.begin());
     for (int i = 0; i < 40; ++i) {
-        device_->DefectTable[i] = {static_cast<USHORT>(3 + (i * 7) % (w - 6)),
+        device_->Pipeline.DefectTable[i] = {static_cast<USHORT>(3 + (i * 7) % (w - 6)),
                                    static_cast<USHORT>(3 + (i * 5) % (h - 6))};
     }
-    device_->DefectCount = 40;
-    device_->LightAVG = 1;
-    for (ULONG i = 0; i < w * h; ++i) device_->GainMap[i] = static_cast<SHORT>(40 + i % 60);
-    for (int i = 0; i < 256; ++i) device_->RedGain[i] = static_cast<UCHAR>(i * 3 / 4);
-    BuildToneTable(&device_->GammaValue, device_->GammaTable[20], device_->ToneTable, device_->LogTable);
-    device_->Contrast = 20;
-    device_->ColorAdjustType = 2;
-    device_->Saturntion = 12;
-    device_->CrossLine = 1;
-    device_->CrossMid = 0;
-    device_->CrossX = 30;
-    device_->CrossY = 20;
-    device_->OnePushExposure = 1;
+    device_->Pipeline.DefectCount = 40;
+    device_->Image.LightAVG = 1;
+    for (ULONG i = 0; i < w * h; ++i) device_->Pipeline.GainMap[i] = static_cast<SHORT>(40 + i % 60);
+    for (int i = 0; i < 256; ++i) device_->Pipeline.RedGain[i] = static_cast<UCHAR>(i * 3 / 4);
+    BuildToneTable(&device_->Pipeline.GammaValue, device_->Pipeline.GammaTable[20], device_->Pipeline.ToneTable, device_->Pipeline.LogTable);
+    device_->Image.Contrast = 20;
+    device_->Image.ColorAdjustType = 2;
+    device_->Image.Saturntion = 12;
+    device_->Image.CrossLine = 1;
+    device_->Image.CrossMid = 0;
+    device_->Image.CrossX = 30;
+    device_->Image.CrossY = 20;
+    device_->Image.OnePushExposure = 1;
     device_->Command.Exposal = 0;  // the one-push step clears the request at exposure 0...
-    device_->VideoModel = 2;
+    device_->Image.VideoModel = 2;
 
     std::vector<uint8_t> f(frame.begin(), frame.end());
-    f.resize(kRawFrameBytes);
+    f.resize(kGainMapEntries);
     std::vector<uint8_t> expected(output_.size(), 0xCC);
-    CorrectDefects(f.data(), device_->DefectTable, 40, w, h, 0, 0);
-    ApplyColourGains(w, h, f.data(), device_->RedGain, device_->GreenGain, device_->BlueGain);
-    ApplyToneTable(device_->GammaValue, w, h, f.data(), device_->ToneTable);
-    ApplyFlatField(w, h, f.data(), device_->GainMap, kGainMapEntries);
+    CorrectDefects(f.data(), device_->Pipeline.DefectTable, 40, w, h, 0, 0);
+    ApplyColourGains(w, h, f.data(), device_->Pipeline.RedGain, device_->Pipeline.GreenGain, device_->Pipeline.BlueGain);
+    ApplyToneTable(device_->Pipeline.GammaValue, w, h, f.data(), device_->Pipeline.ToneTable);
+    ApplyFlatField(w, h, f.data(), device_->Pipeline.GainMap, kGainMapEntries);
     AdjustContrast(w, h, f.data(), f.data(), 20, 2);
     ColourMirrored(w, h, expected.data(), f.data());
     AdjustSaturation(expected.data(), w, h, 12);
@@ -124,7 +122,7 @@ TEST_F(FrameStagesTest, EveryStageOnMatchesTheStagesAppliedInOrder) {
     DrawCrosshair(w, h, expected.data(), 30, 20, 0);
 
     RunFrame();
-    EXPECT_EQ(device_->OnePushExposure, 0u);
+    EXPECT_EQ(device_->Image.OnePushExposure, 0u);
     EXPECT_TRUE(output_ == expected);
     EXPECT_TRUE(std::equal(f.begin(), f.begin() + w * h, raw_.begin())) << "raw corrected in place";
 }
@@ -132,11 +130,11 @@ TEST_F(FrameStagesTest, EveryStageOnMatchesTheStagesAppliedInOrder) {
 TEST_F(FrameStagesTest, CrosshairIsDrawnOverTheBusyMarker) {
     UseFormat(128, 128, 24);
     FillRaw(101);
-    device_->OnePushExposure = 1;
-    device_->CrossLine = 1;
-    device_->CrossMid = 0;
-    device_->CrossX = 70;  // memory row 58, inside the marker rows 28 .. 67
-    device_->CrossY = 50;
+    device_->Image.OnePushExposure = 1;
+    device_->Image.CrossLine = 1;
+    device_->Image.CrossMid = 0;
+    device_->Image.CrossX = 70;  // memory row 58, inside the marker rows 28 .. 67
+    device_->Image.CrossY = 50;
     RunFrame();
     const size_t onLine = PixelOffset(128, 58, 40);
     EXPECT_EQ(output_[onLine + 0], 0);

@@ -78,7 +78,7 @@ TEST_F(LiveVideo, StartsAndStopsTheCameraWithTheStream) {
     StartRunning();
     Capture(3);
     ASSERT_EQ(stream_->SetState(KSSTATE_STOP), STATUS_SUCCESS);
-    std::vector<CommandBlock> blocks = camera_->ReceivedCommandBlocks();
+    std::vector<camera::CommandBlock> blocks = camera_->ReceivedCommandBlocks();
     ASSERT_GE(blocks.size(), 2u);
     EXPECT_EQ(blocks.front().RunCode, kRunCodeRun);
     EXPECT_EQ(blocks.front().FrameWidth, 640u);

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -18,17 +18,15 @@ class TempMachine : public ::testing::Test {
 protected:
     void SetUp() override {
         host::ResetHost();
-        char pattern[] = "/tmp/vexacam-machine-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        host::SetMachineRoot(root_);
+        machine_ = std::make_unique<host::TemporaryMachineRoot>("machine");
+        ASSERT_FALSE(machine_->Path().empty());
+        root_ = machine_->Path();
         host::registry::DiscardHive();
     }
     void TearDown() override {
         host::ResetHost();
         host::registry::DiscardHive();
-        host::SetMachineRoot("");
-        std::filesystem::remove_all(root_);
+        machine_.reset();
     }
 
     // Drops everything the process remembers, as a restart of the program would.
@@ -48,5 +46,6 @@ protected:
         return std::filesystem::exists(root_ + "/" + relative);
     }
 
+    std::unique_ptr<host::TemporaryMachineRoot> machine_;
     std::string root_;
 };

@@ -1,5 +1,6 @@
 // Frame pacing and time stamps: the frame timer, the drop counts, the discontinuity flag and
 // the presentation times of delivered frames, driven by the manual clock.
+#include "controls/camera_control_ids.h"
 #include "driver/device_context.h"
 #include "host/kernel/clock.h"
 #include "stream/live_stream_fixture.h"
@@ -163,6 +164,29 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ClockStepCase{"an hour back", -36000000000LL},
                       ClockStepCase{"an hour forward", 36000000000LL},
                       ClockStepCase{"a second back, a few periods", -10000000LL}));
+
+// A property change that needs the camera goes out once, after the next processed frame and
+// after that frame's own sends (here the defect capture raising the exposure).
+TEST_F(FrameDelivery, PropertyChangeReachesTheCameraOnceAfterTheNextFrame) {
+    OpenAdvertised(k640x480);
+    StartRunning();
+    Device().Image.AEing = 0;
+    QueueReads(2);
+    ULONG exposal = 250;
+    ASSERT_EQ(adapter_->SetProperty({CameraControlSet, kControlExposal, &exposal, sizeof(exposal)}),
+              STATUS_SUCCESS);
+    ULONG capture = 1;
+    ASSERT_EQ(adapter_->SetProperty({CameraControlSet, kControlDefectCapture, &capture, sizeof(capture)}),
+              STATUS_SUCCESS);
+    camera_->ForgetCommands();
+    ProcessOneFrame();
+    std::vector<ULONG> sent;
+    for (const CommandBlock& block : camera_->Commands()) sent.push_back(block.Exposal);
+    EXPECT_EQ(sent, (std::vector<ULONG>{4000, 4000})) << "the capture's send, then the change's";
+    EXPECT_EQ(Device().SettingsChanged, 0);
+    ProcessOneFrame();
+    EXPECT_EQ(camera_->Commands().size(), 2u) << "sent once";
+}
 
 TEST_F(FrameDelivery, ClosesWithQueuedAndParkedReadsCancelledQueueFirst) {
     OpenAdvertised(k640x480);

@@ -35,11 +35,7 @@ inline KS_DATAFORMAT_VIDEOINFOHEADER AdvertisedFormat(int index) {
 
 // A machine root of its own per test program run, so settings never leak between runs.
 inline std::string TestMachineRoot() {
-    static std::string root = [] {
-        char pattern[] = "/tmp/vexacam-stream-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
+    static const std::string root = host::MakeTemporaryMachineRoot("stream");
     return root;
 }
 

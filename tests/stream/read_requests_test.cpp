@@ -6,6 +6,7 @@
 #include "stream/live_stream_fixture.h"
 #include "stream/scripted_camera.h"
 #include "usb/pool_tags.h"
+#include "driver/frame_work_item.h"
 #include "usb/streaming.h"
 
 namespace vexacam_test {

@@ -138,12 +138,12 @@ TEST_F(FormatChange, KeepsPropertyChangesNotYetSaved) {
     OpenAdvertised(k640x480);
     ASSERT_EQ(stream_->SetState(KSSTATE_PAUSE), STATUS_SUCCESS);
     ASSERT_EQ(stream_->SetState(KSSTATE_STOP), STATUS_SUCCESS);  // stores the contrast in force
-    ULONG contrast = Device().Contrast + 13u;
+    ULONG contrast = Device().Image.Contrast + 13u;
     ASSERT_EQ(adapter_->SetProperty({CameraControlSet, kControlContrast, &contrast, sizeof(contrast)}),
               STATUS_SUCCESS);
     const KS_DATAFORMAT_VIDEOINFOHEADER vga800 = AdvertisedFormat(k800x600);
     ASSERT_EQ(stream_->SetFormat(&vga800.DataFormat), STATUS_SUCCESS);
-    EXPECT_EQ(Device().Contrast, contrast);
+    EXPECT_EQ(Device().Image.Contrast, contrast);
 }
 
 }  // namespace

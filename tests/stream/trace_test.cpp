@@ -63,25 +63,25 @@ INSTANTIATE_TEST_SUITE_P(
     Events, GiveUp,
     ::testing::Values(
         GiveUpCase{"a failed video transfer and its recovery",
-                   [](Trace& t) {
-                       static_cast<GiveUp&>(t).Camera().Send(307200, USBD_STATUS_XACT_ERROR);
+                   [](Trace& fixture) {
+                       static_cast<GiveUp&>(fixture).Camera().Send(307200, USBD_STATUS_XACT_ERROR);
                    },
                    ": recovered"},
         GiveUpCase{"a CommandBlock the camera refuses",
-                   [](Trace& t) {
-                       GiveUp& test = static_cast<GiveUp&>(t);
+                   [](Trace& fixture) {
+                       GiveUp& test = static_cast<GiveUp&>(fixture);
                        test.Camera().StallCommands(true);
                        test.Stream().SetState(KSSTATE_STOP);
                    },
                    "CommandBlock transfer failed"},
         GiveUpCase{"a format change while streaming",
-                   [](Trace& t) {
+                   [](Trace& fixture) {
                        const KS_DATAFORMAT_VIDEOINFOHEADER format = AdvertisedFormat(k800x600);
-                       static_cast<GiveUp&>(t).Stream().SetFormat(&format.DataFormat);
+                       static_cast<GiveUp&>(fixture).Stream().SetFormat(&format.DataFormat);
                    },
                    "format change refused"},
         GiveUpCase{"a read beyond the sixteen the queue holds",
-                   [](Trace& t) { static_cast<GiveUp&>(t).Reads(17); },
+                   [](Trace& fixture) { static_cast<GiveUp&>(fixture).Reads(17); },
                    "read refused"}));
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/kernel/pool.h"
+#include "imaging/pipeline_tables.h"
 #include "tests/usb/camera_fixture.h"
 #include "usb/pool_tags.h"
 
@@ -16,8 +17,8 @@ bool NothingAllocated(const DeviceContext& d) {
     for (PUCHAR frame : d.RawFrames) {
         if (frame) return false;
     }
-    return !d.GainMap && !d.RedGain && !d.GreenGain && !d.BlueGain && !d.ToneTable && !d.LogTable &&
-           !d.GammaTable;
+    return !d.Pipeline.GainMap && !d.Pipeline.RedGain && !d.Pipeline.GreenGain && !d.Pipeline.BlueGain && !d.Pipeline.ToneTable && !d.Pipeline.LogTable &&
+           !d.Pipeline.GammaTable;
 }
 
 bool EverythingAllocated(const DeviceContext& d) {
@@ -27,8 +28,8 @@ bool EverythingAllocated(const DeviceContext& d) {
     for (PUCHAR frame : d.RawFrames) {
         if (!frame) return false;
     }
-    return d.GainMap && d.RedGain && d.GreenGain && d.BlueGain && d.ToneTable && d.LogTable &&
-           d.GammaTable;
+    return d.Pipeline.GainMap && d.Pipeline.RedGain && d.Pipeline.GreenGain && d.Pipeline.BlueGain && d.Pipeline.ToneTable && d.Pipeline.LogTable &&
+           d.Pipeline.GammaTable;
 }
 
 uint64_t SuccessfulAllocations() {

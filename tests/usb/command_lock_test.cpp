@@ -50,7 +50,7 @@ TEST_F(CameraTest, ConcurrentSendsNeverCarryAQueryCodeAndQueriesReadTheirOwnRepl
     frame_path.join();
 
     int applies = 0, value_queries = 0, window_queries = 0;
-    for (const CommandBlock& block : camera_->ReceivedCommandBlocks()) {
+    for (const camera::CommandBlock& block : camera_->ReceivedCommandBlocks()) {
         applies += block.CommandCode == kCommandApply;
         value_queries += block.CommandCode == kCommandReadValue;
         window_queries += block.CommandCode == kCommandReadWindow;
@@ -68,7 +68,7 @@ TEST_F(CameraTest, ConcurrentSendsNeverCarryAQueryCodeAndQueriesReadTheirOwnRepl
 // receives carries one of the two values whole, never half of each.
 TEST_F(CameraTest, SendsNeverCarryAFieldHalfWrittenByAPropertySet) {
     BringUp();
-    Device().AEing = 0;
+    Device().Image.AEing = 0;
     constexpr ULONG kLow = 0x0000FFFF;
     constexpr ULONG kHigh = 0xFFFF0000;
     SetManualExposure(&Device(), kLow);
@@ -86,7 +86,7 @@ TEST_F(CameraTest, SendsNeverCarryAFieldHalfWrittenByAPropertySet) {
     sending.store(false);
     property_sets.join();
     int torn = 0;
-    for (const CommandBlock& block : camera_->ReceivedCommandBlocks()) {
+    for (const camera::CommandBlock& block : camera_->ReceivedCommandBlocks()) {
         torn += block.Exposal != kLow && block.Exposal != kHigh;
     }
     EXPECT_EQ(torn, 0) << "of " << kSends << " sends";

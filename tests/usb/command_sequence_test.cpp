@@ -24,12 +24,15 @@ std::vector<UCHAR> BytesOf(const CommandBlock& block) {
 
 class CommandSequenceTest : public CameraTest {
   protected:
-    // The one block the camera received since the last clear.
+    // The one block the camera received since the last clear, as the camera read it, in the
+    // wire layout again.
     CommandBlock OnlyBlockReceived() {
-        std::vector<CommandBlock> blocks = camera_->ReceivedCommandBlocks();
+        std::vector<camera::CommandBlock> blocks = camera_->ReceivedCommandBlocks();
         EXPECT_EQ(blocks.size(), 1u);
         camera_->ClearReceivedCommandBlocks();
-        return blocks.empty() ? CommandBlock{} : blocks.back();
+        CommandBlock wire{};
+        if (!blocks.empty()) camera::EncodeCommandBlock(blocks.back(), reinterpret_cast<uint8_t*>(&wire));
+        return wire;
     }
 
     // The live block as it stands, with another CommandCode.

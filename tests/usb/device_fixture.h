@@ -1,16 +1,15 @@
 // Each test starts from a fresh host on the manual clock with a zeroed DeviceContext, and
-// brings the driver's USB side up and down by calling it the way the adapter does.
+// brings the driver up and down by calling its initialize and uninitialize handlers the way
+// the adapter does.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
-#include "driver/adapter_services.h"
 #include "driver/device_context.h"
+#include "driver/device_lifecycle.h"
 #include "host/files/machine_root.h"
 #include "host/kernel/clock.h"
 #include "host/kernel/host_reset.h"
@@ -27,10 +26,7 @@ class DeviceTest : public ::testing::Test {
         host::ResetHost();
         host::UseManualClock();
         // A machine of its own, so stored settings never leak between tests or to the user.
-        char pattern[] = "/tmp/vexacam-usb-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        machine_root_ = pattern;
-        host::SetMachineRoot(machine_root_);
+        machine_ = std::make_unique<host::TemporaryMachineRoot>("usb");
         host::registry::DiscardHive();
         device_ = std::make_unique<DeviceContext>();
     }
@@ -40,8 +36,7 @@ class DeviceTest : public ::testing::Test {
         EXPECT_EQ(host::LiveSystemThreadCount(), 0u) << "a test left a system thread running";
         host::ResetHost();
         host::registry::DiscardHive();
-        host::SetMachineRoot("");
-        std::filesystem::remove_all(machine_root_);
+        machine_.reset();
     }
 
     NTSTATUS Initialize(PDEVICE_OBJECT pdo) {
@@ -50,18 +45,18 @@ class DeviceTest : public ::testing::Test {
         config.HwDeviceExtension = device_.get();
         config.PhysicalDeviceObject = pdo;
         config.RealPhysicalDeviceObject = pdo;
-        NTSTATUS status = InitializeCamera(device_.get(), &config);
+        NTSTATUS status = InitializeAdapter(device_.get(), &config);
         descriptor_size_ = config.StreamDescriptorSize;
         return status;
     }
 
-    NTSTATUS Uninitialize() { return UninitializeCamera(device_.get()); }
+    NTSTATUS Uninitialize() { return UninitializeAdapter(device_.get()); }
 
     DeviceContext& Device() { return *device_; }
 
     std::unique_ptr<DeviceContext> device_;
     ULONG descriptor_size_ = 0;
-    std::string machine_root_;
+    std::unique_ptr<host::TemporaryMachineRoot> machine_;
 };
 
 }  // namespace usb_test

@@ -40,14 +40,14 @@ TEST_F(CameraTest, CommandBlockHoldsTheCameraDefaults) {
 TEST_F(CameraTest, SettingsAndCalibrationStartAtTheirDefaults) {
     BringUp();
     const DeviceContext& d = Device();
-    EXPECT_EQ(d.VideoModel, 1);
-    EXPECT_EQ(d.LightModel, 2);
-    EXPECT_EQ(d.Contrast, 16);
-    EXPECT_EQ(d.CrossMid, 1u);
-    EXPECT_EQ(d.Saturntion, 8u);
+    EXPECT_EQ(d.Image.VideoModel, 1);
+    EXPECT_EQ(d.Image.LightModel, 2);
+    EXPECT_EQ(d.Image.Contrast, 16);
+    EXPECT_EQ(d.Image.CrossMid, 1u);
+    EXPECT_EQ(d.Image.Saturntion, 8u);
     EXPECT_EQ(d.Sharp, 1u);
-    EXPECT_EQ(d.CaptureCountdown, 9);
-    EXPECT_EQ(d.DefectCount, 0u);
+    EXPECT_EQ(d.Pipeline.CaptureCountdown, 9);
+    EXPECT_EQ(d.Pipeline.DefectCount, 0u);
     EXPECT_EQ(d.Stream, nullptr);
     EXPECT_EQ(Uninitialize(), STATUS_SUCCESS);
 }
@@ -56,19 +56,19 @@ TEST_F(CameraTest, PipelineTablesStartNeutral) {
     BringUp();
     const DeviceContext& d = Device();
     for (ULONG i = 0; i < 256; ++i) {
-        ASSERT_EQ(d.RedGain[i], i);
-        ASSERT_EQ(d.GreenGain[i], i);
-        ASSERT_EQ(d.BlueGain[i], i);
-        ASSERT_EQ(d.ToneTable[i], i);
+        ASSERT_EQ(d.Pipeline.RedGain[i], i);
+        ASSERT_EQ(d.Pipeline.GreenGain[i], i);
+        ASSERT_EQ(d.Pipeline.BlueGain[i], i);
+        ASSERT_EQ(d.Pipeline.ToneTable[i], i);
     }
-    for (ULONG i = 0; i < kGainMapEntries; ++i) ASSERT_EQ(d.GainMap[i], 64) << i;
-    EXPECT_EQ(d.LogTable[0], 0.0);
-    EXPECT_DOUBLE_EQ(d.LogTable[100], 2.0);
-    EXPECT_DOUBLE_EQ(d.GammaTable[0], 0.375);
-    EXPECT_DOUBLE_EQ(d.GammaTable[16], 1.0);
-    EXPECT_DOUBLE_EQ(d.GammaTable[32], 3.0);
-    EXPECT_EQ(d.GammaValue, 1.0);
-    EXPECT_EQ(d.Gamma, 16);
+    for (ULONG i = 0; i < kGainMapEntries; ++i) ASSERT_EQ(d.Pipeline.GainMap[i], 64) << i;
+    EXPECT_EQ(d.Pipeline.LogTable[0], 0.0);
+    EXPECT_DOUBLE_EQ(d.Pipeline.LogTable[100], 2.0);
+    EXPECT_DOUBLE_EQ(d.Pipeline.GammaTable[0], 0.375);
+    EXPECT_DOUBLE_EQ(d.Pipeline.GammaTable[16], 1.0);
+    EXPECT_DOUBLE_EQ(d.Pipeline.GammaTable[32], 3.0);
+    EXPECT_EQ(d.Pipeline.GammaValue, 1.0);
+    EXPECT_EQ(d.Pipeline.Gamma, 16);
     EXPECT_EQ(Uninitialize(), STATUS_SUCCESS);
 }
 
@@ -115,8 +115,8 @@ TEST_F(CameraTest, InitializeUninitializeCyclesLeaveNoPool) {
         EXPECT_EQ(slot.StackLocation, nullptr);
         EXPECT_EQ(slot.Buffer, nullptr);
     }
-    EXPECT_EQ(Device().GainMap, nullptr);
-    EXPECT_EQ(Device().GammaTable, nullptr);
+    EXPECT_EQ(Device().Pipeline.GainMap, nullptr);
+    EXPECT_EQ(Device().Pipeline.GammaTable, nullptr);
 }
 
 struct HostileCamera {

@@ -14,6 +14,7 @@
 #include "camera/descriptors.h"
 #include "camera/simulated_camera.h"
 #include "host/kernel/clock.h"
+#include "usb/command_block.h"
 #include "host/kernel/host_reset.h"
 #include "host/kernel/pool.h"
 #include "host/usb/usb_function.h"

@@ -1,8 +1,7 @@
-// The two captures, run by the frame work item on the live raw frame. Each puts its table into
-// effect at once and writes it to the capture file for the width.
-#include "controls/calibration.h"
-#include "controls/calibration_io.h"
-#include "usb/trace.h"
+// The two captures, run by the frame sequence on the live raw frame.
+#include "imaging/calibration_capture.h"
+
+#include "platform/kernel.h"
 
 namespace {
 
@@ -51,8 +50,7 @@ BOOLEAN IsDefective(const UCHAR* Frame, ULONG Width, ULONG X, ULONG Y) {
 
 }  // namespace
 
-VOID CaptureGainMap(ULONG Width, ULONG Height, PUCHAR Frame, DeviceContext* Device) {
-    WriteOnce(Device->GainMapCapture, 0u);
+VOID CaptureGainMap(ULONG Width, ULONG Height, const UCHAR* Frame, ImagePipeline* Pipeline) {
     if (!FitsRawBuffers(Width, Height)) return;
     const CentreMeans Means = MeasureCentre(Width, Height, Frame);
     const ULONG Level = (6 * Means.B + 3 * Means.A + Means.D) / 10;
@@ -60,38 +58,24 @@ VOID CaptureGainMap(ULONG Width, ULONG Height, PUCHAR Frame, DeviceContext* Devi
     const ULONG Pixels = Width * Height;
     for (ULONG Index = 0; Index < Pixels; ++Index) {
         const ULONG Sample = Frame[Index] == 0 ? 1 : Frame[Index];
-        Device->GainMap[Index] = static_cast<SHORT>(Target / Sample);
-    }
-    const NTSTATUS Status =
-        WriteCalibrationFile(GainMapFileName(Width, TRUE), Device->GainMap, Pixels * sizeof(SHORT));
-    if (!NT_SUCCESS(Status)) {
-        TRACE_EVENT("gain map captured but not saved (%08X); the previous file stays",
-                    TraceStatus(Status));
+        Pipeline->GainMap[Index] = static_cast<SHORT>(Target / Sample);
     }
 }
 
-VOID CaptureDefectTable(PUCHAR Frame, ULONG Height, ULONG Width, DeviceContext* Device,
-                        PULONG DefectCount) {
+VOID CaptureDefectTable(const UCHAR* Frame, ULONG Height, ULONG Width, ImagePipeline* Pipeline) {
     if (!FitsRawBuffers(Width, Height)) return;
     ULONG Found = 0;
-    WriteOnce(*DefectCount, 0u);
+    WriteOnce(Pipeline->DefectCount, 0u);
     // Written as "Y + 3 < Height" so that frames under four rows or columns scan nothing
     // instead of wrapping around.
     for (ULONG Y = 2; Y + 3 < Height; ++Y) {
         for (ULONG X = 2; X + 3 < Width; ++X) {
             if (Found < kDefectTableEntries && IsDefective(Frame, Width, X, Y)) {
-                Device->DefectTable[Found].X = static_cast<USHORT>(X);
-                Device->DefectTable[Found].Y = static_cast<USHORT>(Y);
+                Pipeline->DefectTable[Found].X = static_cast<USHORT>(X);
+                Pipeline->DefectTable[Found].Y = static_cast<USHORT>(Y);
                 ++Found;
             }
         }
-        WriteOnce(*DefectCount, Found);
-    }
-    const NTSTATUS Status =
-        WriteCalibrationFile(DefectTableFileName(Width, TRUE), Device->DefectTable,
-                             ReadOnce(*DefectCount) * static_cast<ULONG>(sizeof(DefectEntry)));
-    if (!NT_SUCCESS(Status)) {
-        TRACE_EVENT("defect table captured but not saved (%08X); the previous file stays",
-                    TraceStatus(Status));
+        WriteOnce(Pipeline->DefectCount, Found);
     }
 }

@@ -1,12 +1,20 @@
 // Handing a complete raw frame to the frame work item, and the work-item gate.
+#include "driver/frame_handoff.h"
+
+#include "driver/frame_work_item.h"
 #include "driver/stream_data_queue.h"
 #include "driver/stream_data_ring.h"
-#include "imaging/frame_work_item.h"
-#include "usb/frame_building.h"
-#include "usb/pool_tags.h"
-#include "usb/streaming.h"
 
 constexpr ULONG kTagFrameWork = MakePoolTag("VxFw");
+
+void ResetFrameHandOff(DeviceContext* Device) {
+    KIRQL oldIrql;
+    KeAcquireSpinLock(&Device->DeviceLock, &oldIrql);
+    WriteOnce(Device->RingReadIndex, 0);
+    WriteOnce(Device->RingWriteIndex, 0);
+    KeReleaseSpinLock(&Device->DeviceLock, oldIrql);
+    InterlockedExchange(&Device->WorkItemsInFlight, 0);
+}
 
 void ReleaseFrameWorkGate(DeviceContext* Device, StreamContext* Stream) {
     KIRQL oldIrql;
@@ -19,6 +27,17 @@ void ReleaseFrameWorkGate(DeviceContext* Device, StreamContext* Stream) {
 
 void WaitForFrameWorkIdle(StreamContext* Stream) {
     KeWaitForSingleObject(&Stream->FrameWorkIdle, Executive, KernelMode, FALSE, nullptr);
+}
+
+void CancelWaitingReads(DeviceContext* Device) {
+    StreamContext* stream = ReadOnce(Device->Stream);
+    if (stream == nullptr) return;
+    // No work item may park a request behind the flush.
+    WaitForFrameWorkIdle(stream);
+    KIRQL oldIrql;
+    KeAcquireSpinLock(&Device->DeviceLock, &oldIrql);
+    FlushStreamRequests(Device, stream);
+    KeReleaseSpinLock(&Device->DeviceLock, oldIrql);
 }
 
 static bool ReadRequestWaiting(DeviceContext* Device, StreamContext* Stream) {
@@ -39,7 +58,8 @@ static PHW_STREAM_REQUEST_BLOCK TakeRequestForFrame(DeviceContext* Device, Strea
     return request;
 }
 
-static bool QueueFrameWork(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Request) {
+static bool QueueFrameWork(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Request,
+                           PUCHAR RawFrame) {
     FrameWorkContext* work = static_cast<FrameWorkContext*>(
         ExAllocatePoolWithTag(NonPagedPool, sizeof(FrameWorkContext), kTagFrameWork));
     if (work == nullptr) return false;
@@ -51,30 +71,29 @@ static bool QueueFrameWork(DeviceContext* Device, PHW_STREAM_REQUEST_BLOCK Reque
     work->Device = Device;
     work->Request = Request;
     work->WorkItem = item;
-    work->RawFrame = ReadOnce(Device->FillingFrame);
+    work->RawFrame = RawFrame;
     IoQueueWorkItem(item, ProcessFrame, DelayedWorkQueue, work);
     return true;
 }
 
-void HandOffFrame(DeviceContext* Device, StreamContext* Stream) {
-    if (!FrameRingHasRoom(Device)) return;
-    if (!ReadRequestWaiting(Device, Stream)) return;
+// The transfer completion, at up to DISPATCH_LEVEL.
+static BOOLEAN HandOffFrame(DeviceContext* Device, PUCHAR RawFrame) {
+    StreamContext* stream = ReadOnce(Device->Stream);
+    if (stream == nullptr || !FrameRingHasRoom(Device)) return FALSE;
+    if (!ReadRequestWaiting(Device, stream)) return FALSE;
     // Not 1: a work item is queued or running and drains this increment when it finishes.
-    if (InterlockedIncrement(&Device->WorkItemsInFlight) != 1) return;
-    if (ReadOnce(Device->RawReleaseIndex) == ReadOnce(Device->RawWriteIndex)) {
-        ReleaseFrameWorkGate(Device, Stream);
-        return;
-    }
-    PHW_STREAM_REQUEST_BLOCK request = TakeRequestForFrame(Device, Stream);
+    if (InterlockedIncrement(&Device->WorkItemsInFlight) != 1) return FALSE;
+    PHW_STREAM_REQUEST_BLOCK request = TakeRequestForFrame(Device, stream);
     if (request == nullptr) {
-        ReleaseFrameWorkGate(Device, Stream);
-        return;
+        ReleaseFrameWorkGate(Device, stream);
+        return FALSE;
     }
-    if (!QueueFrameWork(Device, request)) {
+    if (!QueueFrameWork(Device, request, RawFrame)) {
         CancelReadRequest(request);
-        ReleaseFrameWorkGate(Device, Stream);
-        return;
+        ReleaseFrameWorkGate(Device, stream);
+        return FALSE;
     }
-    // The next good transfer starts a new raw-frame buffer; this one belongs to the work item.
-    InterlockedIncrement(&Device->SwitchRawFrame);
+    return TRUE;
 }
+
+const StreamingClient DriverStreamingClient = {HandOffFrame, CancelWaitingReads};

@@ -1,0 +1,66 @@
+#include "imaging/stage_bodies.h"
+
+#include "imaging/colour_gains.h"
+#include "imaging/contrast.h"
+#include "imaging/flat_field.h"
+#include "imaging/saturation.h"
+#include "imaging/tone_table.h"
+#include "platform/kernel.h"
+
+namespace {
+
+// Below AVX2 the colour separation has no vector form: every block is the scalar loop's.
+ULONG SeparateNoRowPair(PUCHAR, ULONG) { return 2; }
+
+constexpr StageBodies kScalarBodies = {
+    VectorLevelScalar,     &DemosaicKernelsScalar, ApplyColourGainsScalar, MapBytesScalar,
+    ApplyFlatFieldScalar,  SeparateNoRowPair,     ContrastRowsScalar,     AdjustRowScalar,
+};
+
+#if defined(__x86_64__) || defined(__i386__)
+// A byte-table lookup has no profitable form without byte permutes: below AVX-512 VBMI the
+// colour gains and the tone table stay scalar.
+constexpr StageBodies kSse2Bodies = {
+    VectorLevelSse2,     &DemosaicKernelsSse2, ApplyColourGainsScalar, MapBytesScalar,
+    ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
+};
+
+constexpr StageBodies kAvx2Bodies = {
+    VectorLevelAvx2,     &DemosaicKernelsAvx2, ApplyColourGainsScalar, MapBytesScalar,
+    ApplyFlatFieldAvx2,  SeparateRowPairAvx2,  ContrastRowsAvx2,       AdjustRowAvx2,
+};
+
+constexpr StageBodies kAvx512Bodies = {
+    VectorLevelAvx512,     &DemosaicKernelsAvx512, ApplyColourGainsAvx512, MapBytesAvx512,
+    ApplyFlatFieldAvx512,  SeparateRowPairAvx512, ContrastRowsAvx512,     AdjustRowAvx512,
+};
+#endif
+
+// Null until a level is chosen.
+const StageBodies* g_ActiveBodies = nullptr;
+
+}  // namespace
+
+const StageBodies& StageBodiesFor(VECTOR_LEVEL Level) {
+#if defined(__x86_64__) || defined(__i386__)
+    switch (Level) {
+        case VectorLevelAvx512: return kAvx512Bodies;
+        case VectorLevelAvx2: return kAvx2Bodies;
+        case VectorLevelSse2: return kSse2Bodies;
+        case VectorLevelScalar: break;
+    }
+#endif
+    return kScalarBodies;
+}
+
+VOID SelectStageBodies(VECTOR_LEVEL Level) {
+    const VECTOR_LEVEL Detected = DetectedVectorLevel();
+    WriteOnce(g_ActiveBodies, &StageBodiesFor(Level < Detected ? Level : Detected));
+}
+
+const StageBodies& ActiveStageBodies() {
+    const StageBodies* Bodies = ReadOnce(g_ActiveBodies);
+    if (Bodies != nullptr) return *Bodies;
+    SelectStageBodies(VectorLevelAvx512);
+    return *ReadOnce(g_ActiveBodies);
+}
