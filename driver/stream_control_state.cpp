@@ -24,7 +24,7 @@ static NTSTATUS StopCapture(DeviceContext* Device) {
 }
 
 // The camera is told to run before anything else starts: a run code it never got leaves the
-// stream as it was, stopped, with the stop code back in the block.
+// stream in its old state, with the old run code back in the block.
 static NTSTATUS StartCapture(DeviceContext* Device, StreamContext* Stream, KSSTATE OldState,
                              KSSTATE NewState) {
     const UCHAR oldRunCode = LoadCommandByte(Device, COMMAND_FIELD(RunCode));
