@@ -5,9 +5,8 @@
 
 #include "platform/kernel.h"
 
-#define TRACE_EVENT(Format, ...)                                                   \
-    DbgPrintEx(DPFLTR_IHVVIDEO_ID, DPFLTR_WARNING_LEVEL, "vexacam: " Format "\n" \
-               __VA_OPT__(, ) __VA_ARGS__)
+#define TRACE_EVENT(Format, ...) \
+    DbgPrintEx(DPFLTR_IHVVIDEO_ID, DPFLTR_WARNING_LEVEL, "vexacam: " Format "\n", ##__VA_ARGS__)
 
 // A status as the trace prints it (%08X).
 inline unsigned TraceStatus(NTSTATUS Status) { return static_cast<unsigned>(Status); }
