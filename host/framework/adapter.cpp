@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 
+#include "host/kernel/page_residency.h"
 #include "host/verifier/verifier.h"
 
 namespace host::framework {
@@ -16,6 +17,16 @@ constexpr auto kCompletionLimit = std::chrono::seconds(60);
 std::atomic<uint64_t> g_nextRequestId{1};
 
 size_t WordsFor(size_t bytes) { return (bytes + sizeof(uint64_t) - 1) / sizeof(uint64_t); }
+
+// The platform's framework locks a data request's buffers into memory before the minidriver
+// sees the request, so the driver's writes into them never fault.
+void LockDataBuffers(const HW_STREAM_REQUEST_BLOCK& srb) {
+    if (srb.Command != SRB_READ_DATA || srb.CommandData.DataBufferArray == nullptr) return;
+    for (ULONG i = 0; i < srb.NumberOfBuffers; ++i) {
+        const KSSTREAM_HEADER& header = srb.CommandData.DataBufferArray[i];
+        MakeResident(header.Data, header.FrameExtent);
+    }
+}
 
 }  // namespace
 
@@ -171,6 +182,7 @@ NTSTATUS FrameworkAdapter::SendAndWait(Request* request) {
 void FrameworkAdapter::SendData(Request* request) {
     PHW_RECEIVE_STREAM_DATA_SRB routine = request->Stream->object_.ReceiveDataPacket;
     if (routine == nullptr) VerifierFault("stream object without a data routine");
+    LockDataBuffers(request->Srb);
     {
         std::lock_guard<std::mutex> guard(lock_);
         request->Pending = true;

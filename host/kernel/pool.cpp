@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "host/kernel/dispatcher.h"
+#include "host/kernel/page_residency.h"
 #include "host/verifier/verifier.h"
 
 namespace host {
@@ -127,23 +128,31 @@ void ResetPool() {
 }  // namespace host
 
 // Any IRQL up to DISPATCH_LEVEL (paged pool: up to APC_LEVEL). Blocks come from malloc at
-// their exact size, so AddressSanitizer sees overruns of the block itself.
+// their exact size, so AddressSanitizer sees overruns of the block itself, and are made
+// resident before they are returned, as the platform's pool is: the first write to a frame
+// buffer must not cost a page fault per page inside the frame path.
 PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag) {
     host::CheckPoolIrql(PoolType);
     host::Pool& pool = host::ThePool();
-    std::lock_guard<std::mutex> guard(pool.lock);
-    if (host::ShouldFail(pool, NumberOfBytes, Tag)) {
-        ++pool.counters.FailedAllocations;
-        return nullptr;
+    void* block;
+    {
+        std::lock_guard<std::mutex> guard(pool.lock);
+        if (host::ShouldFail(pool, NumberOfBytes, Tag)) {
+            ++pool.counters.FailedAllocations;
+            return nullptr;
+        }
+        block = std::malloc(NumberOfBytes == 0 ? 1 : NumberOfBytes);
+        if (block == nullptr) return nullptr;
+        pool.blocks.emplace(block, host::Block{Tag, NumberOfBytes});
+        host::PoolCounters& counters = pool.counters;
+        ++counters.Allocations;
+        ++counters.BlocksInUse;
+        counters.BytesInUse += NumberOfBytes;
+        counters.PeakBytesInUse = std::max(counters.PeakBytesInUse, counters.BytesInUse);
     }
-    void* block = std::malloc(NumberOfBytes == 0 ? 1 : NumberOfBytes);
-    if (block == nullptr) return nullptr;
-    pool.blocks.emplace(block, host::Block{Tag, NumberOfBytes});
-    host::PoolCounters& counters = pool.counters;
-    ++counters.Allocations;
-    ++counters.BlocksInUse;
-    counters.BytesInUse += NumberOfBytes;
-    counters.PeakBytesInUse = std::max(counters.PeakBytesInUse, counters.BytesInUse);
+    // Outside the pool lock: populating megabytes takes a while, and nobody else knows the
+    // block yet.
+    host::MakeResident(block, NumberOfBytes);
     return block;
 }
 

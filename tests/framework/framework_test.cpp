@@ -2,6 +2,8 @@
 // property checks, reads, cancellation, time-out counting and the request checks.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
 #include <memory>
 
 #include "fake_minidriver.h"
@@ -9,6 +11,7 @@
 #include "host/framework/property_check.h"
 #include "host/kernel/clock.h"
 #include "host/kernel/host_reset.h"
+#include "host/kernel/page_residency.h"
 
 namespace framework_test {
 namespace {
@@ -160,6 +163,24 @@ TEST_F(FrameworkTest, CompletedReadsCarryTheirHeaderAndFrameInformation) {
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(reads[0].Id, second);
     EXPECT_EQ(reads[0].Status, STATUS_CANCELLED);
+}
+
+// The platform's framework locks a read's buffer before the driver sees it; the driver's first
+// write into a picture buffer must not fault page by page.
+TEST_F(FrameworkTest, ReadBuffersAreResidentWhenTheDriverGetsThem) {
+    OpenStream();
+    constexpr size_t kSize = 300 * 4096;
+    void* mapped = mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    auto* buffer = static_cast<UCHAR*>(mapped);
+    buffer[0] = 0x5A;  // the rest is untouched: not yet resident
+    ASSERT_GT(host::PagesNotResident(buffer, kSize), 0u);
+    stream_->QueueRead(buffer, kSize);
+    EXPECT_EQ(host::PagesNotResident(buffer, kSize), 0u);
+    EXPECT_EQ(buffer[0], 0x5A) << "locking leaves the bytes as they were";
+    EXPECT_EQ(stream_->Close(), STATUS_SUCCESS);
+    stream_->TakeCompletedReads();
+    munmap(mapped, kSize);
 }
 
 TEST_F(FrameworkTest, CancelReachesTheDriverOnlyWhileTheReadIsPending) {

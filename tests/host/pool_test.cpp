@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "host/kernel/host_reset.h"
+#include "host/kernel/page_residency.h"
 #include "host/kernel/pool.h"
 #include "kernel_fixture.h"
 #include "platform/kernel.h"
@@ -73,6 +74,24 @@ TEST_F(PoolTest, CountersFollowAllocationsFreesAndFailures) {
     EXPECT_EQ(counters.BytesInUse, 300u);
     EXPECT_EQ(counters.PeakBytesInUse, 400u);
     ExFreePool(b);
+}
+
+TEST_F(PoolTest, BlocksAreResidentBeforeTheDriverFirstWritesThem) {
+    struct Case {
+        const char* reason;
+        SIZE_T size;
+    };
+    const Case cases[] = {
+        {"a few pages, written page by page", 3 * 4096 + 100},
+        {"a raw frame, populated in one call", 2048 * 1536},
+        {"a transfer buffer", 512 * 1024},
+    };
+    for (const Case& c : cases) {
+        PVOID block = ExAllocatePoolWithTag(NonPagedPool, c.size, kTagA);
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(host::PagesNotResident(block, c.size), 0u) << c.reason;
+        ExFreePool(block);
+    }
 }
 
 TEST_F(PoolTest, LeakReportGroupsOutstandingBlocksByTagAndSize) {
