@@ -13,7 +13,7 @@ SimulatedCamera::SimulatedCamera(const CameraOptions& options)
       framePeriod_(std::llround(host::kSecond / options.FramesPerSecond)),
       configuration_(CameraConfigurationDescriptor(options.Endpoints, options.Configuration)),
       sensor_(options.Seed, options.NoiseSigma, options.Scene),
-      video_(options.BufferedFrames) {
+      video_(options.BufferedFrames, size_t{kSensorColumns} * kSensorRows) {
     if (framePeriod_ < 1) framePeriod_ = 1;
     for (const FaultSpec& fault : options.Faults) InjectFault(fault);
     // Power-on state: the full sensor, stopped, nothing exposed until the first block.

@@ -24,6 +24,11 @@ USBD_STATUS FaultStatus(const FaultSpec& fault) {
 
 }  // namespace
 
+VideoStream::VideoStream(uint32_t capacity, size_t largestFrame) : capacity_(capacity) {
+    spare_.reserve(capacity);
+    for (uint32_t i = 0; i < capacity; ++i) spare_.emplace_back(largestFrame);
+}
+
 std::vector<uint8_t> VideoStream::TakeBuffer(size_t size) {
     std::vector<uint8_t> buffer;
     if (!spare_.empty()) {

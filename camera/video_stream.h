@@ -21,7 +21,10 @@ struct QueuedFrame {
 
 class VideoStream {
 public:
-    explicit VideoStream(uint32_t capacity) : capacity_(capacity) {}
+    // Buffers for `capacity` frames of up to `largestFrame` bytes are made now, as the
+    // camera's frame memory exists before the first read-out: a read-out never waits for
+    // memory the process has not yet touched.
+    VideoStream(uint32_t capacity, size_t largestFrame);
 
     bool HasRoom() const { return queue_.size() < capacity_; }
     // A buffer of `size` bytes for the next frame, recycled when possible.
