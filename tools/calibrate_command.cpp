@@ -140,6 +140,7 @@ void Calibration::Measure(RawFrameStats* stats, bool brightest) {
 }
 
 void Calibration::Run() {
+    collector_.PrepareBuffers();
     NTSTATUS status = session_.Run();
     if (!NT_SUCCESS(status)) FailRuntime("the stream did not start (status " + StatusText(status) + ")");
     if (kind_.AutoExposure) Settle(); else Frames(kFramesBeforeDefects);

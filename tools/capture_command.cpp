@@ -255,6 +255,7 @@ std::string Capture::Run(CaptureDirectory* directory, CaptureSummary* summary) {
         std::tie(outputs.GainMapFile, outputs.DefectTableFile) = CopyCalibration(session_.Width(), *directory);
         ring_ = std::make_unique<RawFrameRing>(session_.Camera());
     }
+    collector_.PrepareBuffers();
     const double cpuBefore = ProcessCpuSeconds();
     NTSTATUS status = session_.Run();
     if (!NT_SUCCESS(status)) return "the stream did not start (status " + StatusText(status) + ")";

@@ -30,6 +30,12 @@ PictureCollector::~PictureCollector() {
     }
 }
 
+void PictureCollector::PrepareBuffers() {
+    std::vector<std::vector<uint8_t>> made;
+    while (outstanding_.size() + made.size() < kReadsQueued) made.push_back(buffers_.Take(imageSize_));
+    for (std::vector<uint8_t>& buffer : made) buffers_.Give(std::move(buffer));
+}
+
 void PictureCollector::KeepReadsQueued() {
     while (outstanding_.size() < kReadsQueued) {
         std::vector<uint8_t> buffer = buffers_.Take(imageSize_);

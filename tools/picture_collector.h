@@ -36,6 +36,10 @@ public:
     PictureCollector(const PictureCollector&) = delete;
     PictureCollector& operator=(const PictureCollector&) = delete;
 
+    // Makes the buffers of the reads that Collect keeps queued, before the stream runs: a
+    // picture buffer filled for the first time costs its pages, which the first frame period
+    // cannot spare at the largest format.
+    void PrepareBuffers();
     // Hands each delivered picture to Take until Take returns false, a stop signal arrives,
     // or the stream fails. Take may move the pixels out; they come back through the pool.
     // The stream must be running; can be called again, the reads stay queued in between.
