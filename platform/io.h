@@ -21,11 +21,14 @@ typedef struct _IO_STATUS_BLOCK {
     ULONG_PTR Information;
 } IO_STATUS_BLOCK, *PIO_STATUS_BLOCK;
 
-typedef NTSTATUS IO_COMPLETION_ROUTINE(PDEVICE_OBJECT DeviceObject, struct _IRP* Irp,
+typedef NTSTATUS NTAPI IO_COMPLETION_ROUTINE(PDEVICE_OBJECT DeviceObject, struct _IRP* Irp,
                                        PVOID Context);
 typedef IO_COMPLETION_ROUTINE* PIO_COMPLETION_ROUTINE;
 
-typedef void DRIVER_CANCEL(PDEVICE_OBJECT DeviceObject, struct _IRP* Irp);
+typedef void(NTAPI* PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock,
+                                     ULONG Reserved);
+
+typedef void NTAPI DRIVER_CANCEL(PDEVICE_OBJECT DeviceObject, struct _IRP* Irp);
 typedef DRIVER_CANCEL* PDRIVER_CANCEL;
 
 // Stack location Control bits.
@@ -88,6 +91,9 @@ static_assert(sizeof(void*) != 4 || sizeof(IO_STACK_LOCATION) == 36, "32-bit sta
 #define IRP_ALLOCATED_FIXED_SIZE 0x04
 #define IRP_BUILT_BY_IO_MANAGER 0x80  // freed by the I/O manager on completion
 
+// Field for field the platform's record, so that a driver image's inline helpers find the
+// stack location, the cancel routine and the status where the host keeps them. Parts the host
+// never uses are kept as opaque words of the platform's sizes.
 typedef struct _IRP {
     CSHORT Type;
     USHORT Size;
@@ -95,8 +101,10 @@ typedef struct _IRP {
     ULONG Flags;
     union {
         struct _IRP* MasterIrp;
+        LONG IrpCount;
         PVOID SystemBuffer;
     } AssociatedIrp;
+    LIST_ENTRY ThreadListEntry;
     IO_STATUS_BLOCK IoStatus;
     KPROCESSOR_MODE RequestorMode;
     BOOLEAN PendingReturned;
@@ -108,15 +116,32 @@ typedef struct _IRP {
     UCHAR AllocationFlags;
     PIO_STATUS_BLOCK UserIosb;
     PKEVENT UserEvent;
+    union {
+        struct {
+            PIO_APC_ROUTINE UserApcRoutine;
+            PVOID UserApcContext;
+        } AsynchronousParameters;
+        LARGE_INTEGER AllocationSize;
+    } Overlay;
     PDRIVER_CANCEL CancelRoutine;  // changed only with IoSetCancelRoutine
     PVOID UserBuffer;
-    struct {
+    union {
         struct {
-            PVOID DriverContext[4];
-            PIO_STACK_LOCATION CurrentStackLocation;
+            PVOID DriverContext[4];  // shares its place with a device queue entry
+            PETHREAD Thread;
+            PCHAR AuxiliaryBuffer;
+            LIST_ENTRY ListEntry;
+            union {
+                PIO_STACK_LOCATION CurrentStackLocation;
+                ULONG PacketType;
+            };
+            PVOID OriginalFileObject;
         } Overlay;
+        PVOID Apc[12];  // a KAPC: 48 bytes on 32-bit x86
+        PVOID CompletionKey;
     } Tail;
 } IRP, *PIRP;
+static_assert(sizeof(void*) != 4 || sizeof(IRP) == 112, "32-bit IRP");
 
 #define IO_TYPE_IRP 6
 
@@ -160,36 +185,36 @@ inline void IoSetCompletionRoutine(PIRP Irp, PIO_COMPLETION_ROUTINE CompletionRo
 }
 
 // Allocates an IRP with StackSize locations from non-paged pool (null on failure).
-PIRP IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota);
-void IoFreeIrp(PIRP Irp);
-void IoInitializeIrp(PIRP Irp, USHORT PacketSize, CCHAR StackSize);
+PIRP NTAPI IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota);
+void NTAPI IoFreeIrp(PIRP Irp);
+void NTAPI IoInitializeIrp(PIRP Irp, USHORT PacketSize, CCHAR StackSize);
 // Makes a completed IRP ready for another IoCallDriver: status set, stack rewound.
-void IoReuseIrp(PIRP Irp, NTSTATUS Status);
+void NTAPI IoReuseIrp(PIRP Irp, NTSTATUS Status);
 
 // Passes the IRP to DeviceObject's driver through the next stack location; returns what the
 // dispatch routine returns. Callable at IRQL <= DISPATCH_LEVEL.
-NTSTATUS IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+NTSTATUS FASTCALL IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 #define IoCallDriver(DeviceObject, Irp) IofCallDriver((DeviceObject), (Irp))
 
 // Runs the completion routines (see above). Callable at IRQL <= DISPATCH_LEVEL.
-void IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
+void FASTCALL IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
 #define IoCompleteRequest(Irp, PriorityBoost) IofCompleteRequest((Irp), (PriorityBoost))
 
 // Builds an IRP for an (internal) device-control request; with METHOD_NEITHER codes the input
 // buffer goes to Type3InputBuffer and the output buffer to UserBuffer. Null when the IRP
 // cannot be allocated. PASSIVE_LEVEL only.
-PIRP IoBuildDeviceIoControlRequest(ULONG IoControlCode, PDEVICE_OBJECT DeviceObject,
-                                   PVOID InputBuffer, ULONG InputBufferLength,
-                                   PVOID OutputBuffer, ULONG OutputBufferLength,
-                                   BOOLEAN InternalDeviceIoControl, PKEVENT Event,
-                                   PIO_STATUS_BLOCK IoStatusBlock);
+PIRP NTAPI IoBuildDeviceIoControlRequest(ULONG IoControlCode, PDEVICE_OBJECT DeviceObject,
+                                         PVOID InputBuffer, ULONG InputBufferLength,
+                                         PVOID OutputBuffer, ULONG OutputBufferLength,
+                                         BOOLEAN InternalDeviceIoControl, PKEVENT Event,
+                                         PIO_STATUS_BLOCK IoStatusBlock);
 
 // Cancellation: IoCancelIrp sets Irp->Cancel and calls the cancel routine, if one is set, with
 // the cancel spin lock held (the routine releases it with IoReleaseCancelSpinLock(Irp->CancelIrql)).
 // Returns TRUE if a cancel routine was called.
-BOOLEAN IoCancelIrp(PIRP Irp);
+BOOLEAN NTAPI IoCancelIrp(PIRP Irp);
 PDRIVER_CANCEL IoSetCancelRoutine(PIRP Irp, PDRIVER_CANCEL CancelRoutine);
-void IoAcquireCancelSpinLock(PKIRQL Irql);
-void IoReleaseCancelSpinLock(KIRQL Irql);
+void NTAPI IoAcquireCancelSpinLock(PKIRQL Irql);
+void NTAPI IoReleaseCancelSpinLock(KIRQL Irql);
 
 #endif  // VEXACAM_WIN32_KERNEL

@@ -11,8 +11,6 @@
 #include "platform/win32/kernel.h"
 #else
 
-#define NTAPI
-
 typedef void* HANDLE;
 typedef HANDLE* PHANDLE;
 typedef ULONG ACCESS_MASK;
@@ -91,10 +89,12 @@ typedef KIRQL* PKIRQL;
 #define DISPATCH_LEVEL 2
 #define HIGH_LEVEL 31
 
-KIRQL KeGetCurrentIrql(void);
-void KeRaiseIrql(KIRQL NewIrql, PKIRQL OldIrql);
-void KeLowerIrql(KIRQL NewIrql);
-KIRQL KeRaiseIrqlToDpcLevel(void);
+KIRQL NTAPI KeGetCurrentIrql(void);
+KIRQL FASTCALL KfRaiseIrql(KIRQL NewIrql);
+void FASTCALL KfLowerIrql(KIRQL NewIrql);
+KIRQL NTAPI KeRaiseIrqlToDpcLevel(void);
+#define KeRaiseIrql(NewIrql, OldIrql) (*(OldIrql) = KfRaiseIrql(NewIrql))
+#define KeLowerIrql(NewIrql) KfLowerIrql(NewIrql)
 
 typedef CCHAR KPROCESSOR_MODE;
 typedef enum _MODE { KernelMode, UserMode, MaximumMode } MODE;
@@ -110,17 +110,17 @@ typedef enum _POOL_TYPE {
     PagedPoolCacheAligned = 5,
 } POOL_TYPE;
 
-PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag);
-PVOID ExAllocatePool(POOL_TYPE PoolType, SIZE_T NumberOfBytes);
-void ExFreePool(PVOID P);
-void ExFreePoolWithTag(PVOID P, ULONG Tag);
+PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag);
+PVOID NTAPI ExAllocatePool(POOL_TYPE PoolType, SIZE_T NumberOfBytes);
+void NTAPI ExFreePool(PVOID P);
+void NTAPI ExFreePoolWithTag(PVOID P, ULONG Tag);
 
 void RtlZeroMemory(void* Destination, SIZE_T Length);
 void RtlCopyMemory(void* Destination, const void* Source, SIZE_T Length);
 void RtlMoveMemory(void* Destination, const void* Source, SIZE_T Length);
 void RtlFillMemory(void* Destination, SIZE_T Length, UCHAR Fill);
 // Number of leading bytes that are equal.
-SIZE_T RtlCompareMemory(const void* Source1, const void* Source2, SIZE_T Length);
+SIZE_T NTAPI RtlCompareMemory(const void* Source1, const void* Source2, SIZE_T Length);
 
 // ---------------------------------------------------------------------------------------------
 // Spin locks (acquiring raises to DISPATCH_LEVEL)
@@ -129,10 +129,14 @@ typedef ULONG_PTR KSPIN_LOCK;
 typedef KSPIN_LOCK* PKSPIN_LOCK;
 
 void KeInitializeSpinLock(PKSPIN_LOCK SpinLock);
-void KeAcquireSpinLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql);
-void KeReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql);
-void KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock);
-void KeReleaseSpinLockFromDpcLevel(PKSPIN_LOCK SpinLock);
+KIRQL FASTCALL KfAcquireSpinLock(PKSPIN_LOCK SpinLock);
+void FASTCALL KfReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql);
+void FASTCALL KefAcquireSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock);
+void FASTCALL KefReleaseSpinLockFromDpcLevel(PKSPIN_LOCK SpinLock);
+#define KeAcquireSpinLock(SpinLock, OldIrql) (*(OldIrql) = KfAcquireSpinLock(SpinLock))
+#define KeReleaseSpinLock(SpinLock, NewIrql) KfReleaseSpinLock((SpinLock), (NewIrql))
+#define KeAcquireSpinLockAtDpcLevel(SpinLock) KefAcquireSpinLockAtDpcLevel(SpinLock)
+#define KeReleaseSpinLockFromDpcLevel(SpinLock) KefReleaseSpinLockFromDpcLevel(SpinLock)
 
 // ---------------------------------------------------------------------------------------------
 // Dispatcher objects. Every waitable record starts with a DISPATCHER_HEADER; the kernel never
@@ -192,37 +196,38 @@ typedef struct _KWAIT_BLOCK {
 typedef struct _KTHREAD KTHREAD, *PKTHREAD, *PRKTHREAD;
 typedef struct _KTHREAD ETHREAD, *PETHREAD;
 
-void KeInitializeEvent(PRKEVENT Event, EVENT_TYPE Type, BOOLEAN State);
+void NTAPI KeInitializeEvent(PRKEVENT Event, EVENT_TYPE Type, BOOLEAN State);
 // Returns the previous signal state.
-LONG KeSetEvent(PRKEVENT Event, KPRIORITY Increment, BOOLEAN Wait);
-LONG KeResetEvent(PRKEVENT Event);
-void KeClearEvent(PRKEVENT Event);
-LONG KeReadStateEvent(PRKEVENT Event);
+LONG NTAPI KeSetEvent(PRKEVENT Event, KPRIORITY Increment, BOOLEAN Wait);
+LONG NTAPI KeResetEvent(PRKEVENT Event);
+void NTAPI KeClearEvent(PRKEVENT Event);
+LONG NTAPI KeReadStateEvent(PRKEVENT Event);
 
-void KeInitializeSemaphore(PRKSEMAPHORE Semaphore, LONG Count, LONG Limit);
+void NTAPI KeInitializeSemaphore(PRKSEMAPHORE Semaphore, LONG Count, LONG Limit);
 // Returns the previous count. Releasing past the limit is a fault the verifier reports.
-LONG KeReleaseSemaphore(PRKSEMAPHORE Semaphore, KPRIORITY Increment, LONG Adjustment,
-                        BOOLEAN Wait);
-LONG KeReadStateSemaphore(PRKSEMAPHORE Semaphore);
+LONG NTAPI KeReleaseSemaphore(PRKSEMAPHORE Semaphore, KPRIORITY Increment, LONG Adjustment,
+                              BOOLEAN Wait);
+LONG NTAPI KeReadStateSemaphore(PRKSEMAPHORE Semaphore);
 
 // Timeout: null waits forever; negative is relative, positive an absolute system time, both in
 // 100 ns units; zero only tests the state. Returns STATUS_SUCCESS or STATUS_TIMEOUT.
-NTSTATUS KeWaitForSingleObject(PVOID Object, KWAIT_REASON WaitReason, KPROCESSOR_MODE WaitMode,
-                               BOOLEAN Alertable, PLARGE_INTEGER Timeout);
+NTSTATUS NTAPI KeWaitForSingleObject(PVOID Object, KWAIT_REASON WaitReason,
+                                     KPROCESSOR_MODE WaitMode, BOOLEAN Alertable,
+                                     PLARGE_INTEGER Timeout);
 // Returns STATUS_WAIT_0 + index of the satisfying object (WaitAny), STATUS_WAIT_0 (WaitAll) or
 // STATUS_TIMEOUT. More than THREAD_WAIT_OBJECTS objects need a WaitBlockArray.
-NTSTATUS KeWaitForMultipleObjects(ULONG Count, PVOID Object[], WAIT_TYPE WaitType,
-                                  KWAIT_REASON WaitReason, KPROCESSOR_MODE WaitMode,
-                                  BOOLEAN Alertable, PLARGE_INTEGER Timeout,
-                                  PKWAIT_BLOCK WaitBlockArray);
-NTSTATUS KeDelayExecutionThread(KPROCESSOR_MODE WaitMode, BOOLEAN Alertable,
-                                PLARGE_INTEGER Interval);
+NTSTATUS NTAPI KeWaitForMultipleObjects(ULONG Count, PVOID Object[], WAIT_TYPE WaitType,
+                                        KWAIT_REASON WaitReason, KPROCESSOR_MODE WaitMode,
+                                        BOOLEAN Alertable, PLARGE_INTEGER Timeout,
+                                        PKWAIT_BLOCK WaitBlockArray);
+NTSTATUS NTAPI KeDelayExecutionThread(KPROCESSOR_MODE WaitMode, BOOLEAN Alertable,
+                                      PLARGE_INTEGER Interval);
 
 // ---------------------------------------------------------------------------------------------
 // DPCs and timers. DPCs run one at a time on the DPC thread at DISPATCH_LEVEL.
 
 typedef struct _KDPC KDPC, *PKDPC, *PRKDPC;
-typedef void KDEFERRED_ROUTINE(PKDPC Dpc, PVOID DeferredContext, PVOID SystemArgument1,
+typedef void NTAPI KDEFERRED_ROUTINE(PKDPC Dpc, PVOID DeferredContext, PVOID SystemArgument1,
                                PVOID SystemArgument2);
 typedef KDEFERRED_ROUTINE* PKDEFERRED_ROUTINE;
 
@@ -246,21 +251,22 @@ typedef struct _KTIMER {
     LONG Period;
 } KTIMER, *PKTIMER, *PRKTIMER;
 
-void KeInitializeDpc(PRKDPC Dpc, PKDEFERRED_ROUTINE DeferredRoutine, PVOID DeferredContext);
+void NTAPI KeInitializeDpc(PRKDPC Dpc, PKDEFERRED_ROUTINE DeferredRoutine,
+                           PVOID DeferredContext);
 // FALSE if the DPC was already queued.
-BOOLEAN KeInsertQueueDpc(PRKDPC Dpc, PVOID SystemArgument1, PVOID SystemArgument2);
+BOOLEAN NTAPI KeInsertQueueDpc(PRKDPC Dpc, PVOID SystemArgument1, PVOID SystemArgument2);
 // TRUE if the DPC was queued and has been taken off the queue.
-BOOLEAN KeRemoveQueueDpc(PRKDPC Dpc);
+BOOLEAN NTAPI KeRemoveQueueDpc(PRKDPC Dpc);
 // Returns once every DPC queued before the call has run. PASSIVE_LEVEL only.
-void KeFlushQueuedDpcs(void);
+void NTAPI KeFlushQueuedDpcs(void);
 
-void KeInitializeTimer(PKTIMER Timer);
+void NTAPI KeInitializeTimer(PKTIMER Timer);
 // One-shot timer (DueTime as a wait timeout: negative relative, positive absolute). Returns
 // TRUE if the timer was already set (it is reset to the new time).
-BOOLEAN KeSetTimer(PKTIMER Timer, LARGE_INTEGER DueTime, PKDPC Dpc);
+BOOLEAN NTAPI KeSetTimer(PKTIMER Timer, LARGE_INTEGER DueTime, PKDPC Dpc);
 // TRUE if the timer was set; its DPC will then not be queued by this expiry.
-BOOLEAN KeCancelTimer(PKTIMER Timer);
-BOOLEAN KeReadStateTimer(PKTIMER Timer);
+BOOLEAN NTAPI KeCancelTimer(PKTIMER Timer);
+BOOLEAN NTAPI KeReadStateTimer(PKTIMER Timer);
 
 // ---------------------------------------------------------------------------------------------
 // Device and driver objects
@@ -291,18 +297,20 @@ typedef struct _DRIVER_OBJECT DRIVER_OBJECT, *PDRIVER_OBJECT;
 #define FILE_DEVICE_KS 0x0000002f
 #define FILE_DEVICE_UNKNOWN 0x00000022
 
-typedef NTSTATUS DRIVER_DISPATCH(PDEVICE_OBJECT DeviceObject, struct _IRP* Irp);
+typedef NTSTATUS NTAPI DRIVER_DISPATCH(PDEVICE_OBJECT DeviceObject, struct _IRP* Irp);
 typedef DRIVER_DISPATCH* PDRIVER_DISPATCH;
-typedef NTSTATUS DRIVER_INITIALIZE(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath);
+typedef NTSTATUS NTAPI DRIVER_INITIALIZE(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath);
 typedef DRIVER_INITIALIZE* PDRIVER_INITIALIZE;
-typedef NTSTATUS DRIVER_ADD_DEVICE(PDRIVER_OBJECT DriverObject,
+typedef NTSTATUS NTAPI DRIVER_ADD_DEVICE(PDRIVER_OBJECT DriverObject,
                                    PDEVICE_OBJECT PhysicalDeviceObject);
 typedef DRIVER_ADD_DEVICE* PDRIVER_ADD_DEVICE;
-typedef void DRIVER_UNLOAD(PDRIVER_OBJECT DriverObject);
+typedef void NTAPI DRIVER_UNLOAD(PDRIVER_OBJECT DriverObject);
 typedef DRIVER_UNLOAD* PDRIVER_UNLOAD;
-typedef void DRIVER_STARTIO(PDEVICE_OBJECT DeviceObject, struct _IRP* Irp);
+typedef void NTAPI DRIVER_STARTIO(PDEVICE_OBJECT DeviceObject, struct _IRP* Irp);
 typedef DRIVER_STARTIO* PDRIVER_STARTIO;
 
+// Field for field the platform's record (a driver image reads StackSize and DeviceExtension at
+// the platform's offsets); parts the host never uses are opaque words of the platform's sizes.
 struct _DEVICE_OBJECT {
     CSHORT Type;
     USHORT Size;
@@ -311,12 +319,27 @@ struct _DEVICE_OBJECT {
     PDEVICE_OBJECT NextDevice;
     PDEVICE_OBJECT AttachedDevice;
     struct _IRP* CurrentIrp;
+    PVOID Timer;
     ULONG Flags;
     ULONG Characteristics;
+    PVOID Vpb;
     PVOID DeviceExtension;
     DEVICE_TYPE DeviceType;
     CCHAR StackSize;
+    union {
+        LIST_ENTRY ListEntry;
+        PVOID Wcb[10];  // a WAIT_CONTEXT_BLOCK: 40 bytes on 32-bit x86
+    } Queue;
     ULONG AlignmentRequirement;
+    PVOID DeviceQueue[5];  // a KDEVICE_QUEUE: 20 bytes on 32-bit x86
+    KDPC Dpc;
+    ULONG ActiveThreadCount;
+    PVOID SecurityDescriptor;
+    KEVENT DeviceLock;
+    USHORT SectorSize;
+    USHORT Spare1;
+    PVOID DeviceObjectExtension;
+    PVOID Reserved;
 };
 
 typedef struct _DRIVER_EXTENSION {
@@ -349,7 +372,7 @@ struct _DRIVER_OBJECT {
 // allocated from non-paged pool.
 
 typedef struct _IO_WORKITEM IO_WORKITEM, *PIO_WORKITEM;
-typedef void IO_WORKITEM_ROUTINE(PDEVICE_OBJECT DeviceObject, PVOID Context);
+typedef void NTAPI IO_WORKITEM_ROUTINE(PDEVICE_OBJECT DeviceObject, PVOID Context);
 typedef IO_WORKITEM_ROUTINE* PIO_WORKITEM_ROUTINE;
 typedef enum _WORK_QUEUE_TYPE {
     CriticalWorkQueue = 0,
@@ -357,10 +380,10 @@ typedef enum _WORK_QUEUE_TYPE {
     HyperCriticalWorkQueue = 2,
 } WORK_QUEUE_TYPE;
 
-PIO_WORKITEM IoAllocateWorkItem(PDEVICE_OBJECT DeviceObject);
-void IoQueueWorkItem(PIO_WORKITEM IoWorkItem, PIO_WORKITEM_ROUTINE WorkerRoutine,
-                     WORK_QUEUE_TYPE QueueType, PVOID Context);
-void IoFreeWorkItem(PIO_WORKITEM IoWorkItem);
+PIO_WORKITEM NTAPI IoAllocateWorkItem(PDEVICE_OBJECT DeviceObject);
+void NTAPI IoQueueWorkItem(PIO_WORKITEM IoWorkItem, PIO_WORKITEM_ROUTINE WorkerRoutine,
+                           WORK_QUEUE_TYPE QueueType, PVOID Context);
+void NTAPI IoFreeWorkItem(PIO_WORKITEM IoWorkItem);
 
 // ---------------------------------------------------------------------------------------------
 // Object attributes, access rights, handles, system threads
@@ -412,24 +435,25 @@ typedef struct _CLIENT_ID {
 typedef struct _OBJECT_TYPE* POBJECT_TYPE;
 extern POBJECT_TYPE* PsThreadType;
 
-typedef void KSTART_ROUTINE(PVOID StartContext);
+typedef void NTAPI KSTART_ROUTINE(PVOID StartContext);
 typedef KSTART_ROUTINE* PKSTART_ROUTINE;
 
 // The new thread runs StartRoutine at PASSIVE_LEVEL; its object is signalled when it ends.
-NTSTATUS PsCreateSystemThread(PHANDLE ThreadHandle, ULONG DesiredAccess,
-                              POBJECT_ATTRIBUTES ObjectAttributes, HANDLE ProcessHandle,
-                              PCLIENT_ID ClientId, PKSTART_ROUTINE StartRoutine,
-                              PVOID StartContext);
+NTSTATUS NTAPI PsCreateSystemThread(PHANDLE ThreadHandle, ULONG DesiredAccess,
+                                    POBJECT_ATTRIBUTES ObjectAttributes, HANDLE ProcessHandle,
+                                    PCLIENT_ID ClientId, PKSTART_ROUTINE StartRoutine,
+                                    PVOID StartContext);
 // Ends the calling system thread; does not return.
-NTSTATUS PsTerminateSystemThread(NTSTATUS ExitStatus);
-NTSTATUS ObReferenceObjectByHandle(HANDLE Handle, ACCESS_MASK DesiredAccess,
-                                   POBJECT_TYPE ObjectType, KPROCESSOR_MODE AccessMode,
-                                   PVOID* Object, PVOID HandleInformation);
-void ObDereferenceObject(PVOID Object);
+NTSTATUS NTAPI PsTerminateSystemThread(NTSTATUS ExitStatus);
+NTSTATUS NTAPI ObReferenceObjectByHandle(HANDLE Handle, ACCESS_MASK DesiredAccess,
+                                         POBJECT_TYPE ObjectType, KPROCESSOR_MODE AccessMode,
+                                         PVOID* Object, PVOID HandleInformation);
+LONG_PTR FASTCALL ObfDereferenceObject(PVOID Object);
+#define ObDereferenceObject(Object) ObfDereferenceObject(Object)
 // Waits on the object behind a handle (a thread handle on the host). PASSIVE_LEVEL.
-NTSTATUS ZwWaitForSingleObject(HANDLE Handle, BOOLEAN Alertable, PLARGE_INTEGER Timeout);
+NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE Handle, BOOLEAN Alertable, PLARGE_INTEGER Timeout);
 // Closes a handle of any kind (thread, registry key, file).
-NTSTATUS ZwClose(HANDLE Handle);
+NTSTATUS NTAPI ZwClose(HANDLE Handle);
 
 // ---------------------------------------------------------------------------------------------
 // Interlocked operations (full barriers)
@@ -460,16 +484,16 @@ ULONG DbgPrintEx(ULONG ComponentId, ULONG Level, PCSTR Format, ...)
 // Time and floating point
 
 // 100 ns units since 1 January 1601 (the host clock: real or driven by a test).
-void KeQuerySystemTime(PLARGE_INTEGER CurrentTime);
+void NTAPI KeQuerySystemTime(PLARGE_INTEGER CurrentTime);
 // 100 ns units since the host started; never goes backwards.
-ULONGLONG KeQueryInterruptTime(void);
+ULONGLONG NTAPI KeQueryInterruptTime(void);
 
 typedef struct _KFLOATING_SAVE {
     ULONG Reserved[8];
 } KFLOATING_SAVE, *PKFLOATING_SAVE;
 
-NTSTATUS KeSaveFloatingPointState(PKFLOATING_SAVE FloatSave);
-NTSTATUS KeRestoreFloatingPointState(PKFLOATING_SAVE FloatSave);
+NTSTATUS NTAPI KeSaveFloatingPointState(PKFLOATING_SAVE FloatSave);
+NTSTATUS NTAPI KeRestoreFloatingPointState(PKFLOATING_SAVE FloatSave);
 
 // Widest vector registers whose contents survive between KeSaveFloatingPointState and
 // KeRestoreFloatingPointState: all of them for a user-mode host thread.

@@ -41,7 +41,7 @@
 // Counted strings
 
 // Points the string at a null-terminated source (or makes it empty for null); no copy is made.
-void RtlInitUnicodeString(PUNICODE_STRING DestinationString, PCWSTR SourceString);
+void NTAPI RtlInitUnicodeString(PUNICODE_STRING DestinationString, PCWSTR SourceString);
 
 // A UTF-16 literal as the platform's wide string: WIDE_TEXT("\\SystemRoot\\Vexa_640.dat").
 #define WIDE_TEXT(literal) (reinterpret_cast<PCWSTR>(u"" literal))
@@ -96,29 +96,27 @@ static_assert(offsetof(KEY_VALUE_PARTIAL_INFORMATION, Data) == 12, "data follows
 
 // ObjectName is a full path ("\Registry\Machine\SOFTWARE\Korvald") or, with RootDirectory set
 // to a key handle, a path below that key. STATUS_OBJECT_NAME_NOT_FOUND when the key is missing.
-NTSTATUS ZwOpenKey(PHANDLE KeyHandle, ACCESS_MASK DesiredAccess,
-                   POBJECT_ATTRIBUTES ObjectAttributes);
+NTSTATUS NTAPI ZwOpenKey(PHANDLE KeyHandle, ACCESS_MASK DesiredAccess,
+                         POBJECT_ATTRIBUTES ObjectAttributes);
 // Opens the key or creates it; its parent must exist. Disposition (optional) receives
 // REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
-NTSTATUS ZwCreateKey(PHANDLE KeyHandle, ACCESS_MASK DesiredAccess,
-                     POBJECT_ATTRIBUTES ObjectAttributes, ULONG TitleIndex, PUNICODE_STRING Class,
-                     ULONG CreateOptions, PULONG Disposition);
+NTSTATUS NTAPI ZwCreateKey(PHANDLE KeyHandle, ACCESS_MASK DesiredAccess,
+                           POBJECT_ATTRIBUTES ObjectAttributes, ULONG TitleIndex,
+                           PUNICODE_STRING Class, ULONG CreateOptions, PULONG Disposition);
 // KeyValuePartialInformation: a buffer shorter than the 12-byte header gets
 // STATUS_BUFFER_TOO_SMALL; one without room for all the data gets STATUS_BUFFER_OVERFLOW with
 // the header filled in. ResultLength receives the size needed in both cases.
-NTSTATUS ZwQueryValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName,
-                         KEY_VALUE_INFORMATION_CLASS KeyValueInformationClass,
-                         PVOID KeyValueInformation, ULONG Length, PULONG ResultLength);
-NTSTATUS ZwSetValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName, ULONG TitleIndex, ULONG Type,
-                       PVOID Data, ULONG DataSize);
-NTSTATUS ZwDeleteValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName);
+NTSTATUS NTAPI ZwQueryValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName,
+                               KEY_VALUE_INFORMATION_CLASS KeyValueInformationClass,
+                               PVOID KeyValueInformation, ULONG Length, PULONG ResultLength);
+NTSTATUS NTAPI ZwSetValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName, ULONG TitleIndex,
+                             ULONG Type, PVOID Data, ULONG DataSize);
+NTSTATUS NTAPI ZwDeleteValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName);
 // Writes the key's changes to stable storage now rather than at the handle's close.
-NTSTATUS ZwFlushKey(HANDLE KeyHandle);
+NTSTATUS NTAPI ZwFlushKey(HANDLE KeyHandle);
 
 // ---------------------------------------------------------------------------------------------
 // Files
-
-typedef void (*PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, ULONG Reserved);
 
 #define FILE_READ_DATA 0x0001
 #define FILE_WRITE_DATA 0x0002
@@ -161,18 +159,19 @@ typedef void (*PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock
 
 // ObjectName is "\SystemRoot\<name>". The dispositions behave as the platform's: FILE_OPEN
 // needs the file, FILE_CREATE needs it absent, FILE_OVERWRITE(_IF) and FILE_SUPERSEDE truncate.
-NTSTATUS ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
-                      POBJECT_ATTRIBUTES ObjectAttributes, PIO_STATUS_BLOCK IoStatusBlock,
-                      PLARGE_INTEGER AllocationSize, ULONG FileAttributes, ULONG ShareAccess,
-                      ULONG CreateDisposition, ULONG CreateOptions, PVOID EaBuffer, ULONG EaLength);
+NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
+                            POBJECT_ATTRIBUTES ObjectAttributes, PIO_STATUS_BLOCK IoStatusBlock,
+                            PLARGE_INTEGER AllocationSize, ULONG FileAttributes,
+                            ULONG ShareAccess, ULONG CreateDisposition, ULONG CreateOptions,
+                            PVOID EaBuffer, ULONG EaLength);
 // Reads up to Length bytes at ByteOffset (null: the current position). Reading at or past the
 // end gives STATUS_END_OF_FILE; IoStatusBlock->Information holds the bytes moved.
-NTSTATUS ZwReadFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine, PVOID ApcContext,
-                    PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer, ULONG Length,
-                    PLARGE_INTEGER ByteOffset, PULONG Key);
-NTSTATUS ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine, PVOID ApcContext,
-                     PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer, ULONG Length,
-                     PLARGE_INTEGER ByteOffset, PULONG Key);
+NTSTATUS NTAPI ZwReadFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine,
+                          PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer,
+                          ULONG Length, PLARGE_INTEGER ByteOffset, PULONG Key);
+NTSTATUS NTAPI ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine,
+                           PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer,
+                           ULONG Length, PLARGE_INTEGER ByteOffset, PULONG Key);
 
 typedef enum _FILE_INFORMATION_CLASS {
     FileRenameInformation = 10,

@@ -13,7 +13,7 @@
 #else
 
 // The framework's calling convention for the routines it calls (__stdcall on the 32-bit kernel).
-#define STREAMAPI
+#define STREAMAPI NTAPI
 
 struct _DEVICE_OBJECT;
 struct _DRIVER_OBJECT;
@@ -24,7 +24,7 @@ struct _IRP;
 
 typedef enum _SRB_COMMAND {
     // Stream requests.
-    SRB_READ_DATA = 1,
+    SRB_READ_DATA = 0,
     SRB_WRITE_DATA,
     SRB_GET_STREAM_STATE,
     SRB_SET_STREAM_STATE,
@@ -59,6 +59,7 @@ typedef enum _SRB_COMMAND {
     SRB_INITIALIZATION_COMPLETE,
     SRB_SURPRISE_REMOVAL,
 } SRB_COMMAND;
+static_assert(SRB_READ_DATA == 0 && SRB_SET_DATA_FORMAT == 13);
 static_assert(SRB_GET_DATA_INTERSECTION == 0x10C && SRB_SURPRISE_REMOVAL == 0x10E);
 
 // HW_STREAM_REQUEST_BLOCK.Flags as the framework sets them.
@@ -137,10 +138,10 @@ typedef struct _HW_STREAM_REQUEST_BLOCK {
 // ---------------------------------------------------------------------------------------------
 // Stream object
 
-typedef void (*PHW_RECEIVE_STREAM_DATA_SRB)(PHW_STREAM_REQUEST_BLOCK Srb);
-typedef void (*PHW_RECEIVE_STREAM_CONTROL_SRB)(PHW_STREAM_REQUEST_BLOCK Srb);
-typedef void (*PHW_CLOCK_FUNCTION)(struct _HW_TIME_CONTEXT* HwTimeContext);
-typedef NTSTATUS (*PHW_EVENT_ROUTINE)(struct _HW_EVENT_DESCRIPTOR* EventDescriptor);
+typedef void(STREAMAPI* PHW_RECEIVE_STREAM_DATA_SRB)(PHW_STREAM_REQUEST_BLOCK Srb);
+typedef void(STREAMAPI* PHW_RECEIVE_STREAM_CONTROL_SRB)(PHW_STREAM_REQUEST_BLOCK Srb);
+typedef void(STREAMAPI* PHW_CLOCK_FUNCTION)(struct _HW_TIME_CONTEXT* HwTimeContext);
+typedef NTSTATUS(STREAMAPI* PHW_EVENT_ROUTINE)(struct _HW_EVENT_DESCRIPTOR* EventDescriptor);
 
 typedef struct _HW_CLOCK_OBJECT {
     PHW_CLOCK_FUNCTION HwClockFunction;
@@ -239,10 +240,10 @@ typedef struct _PORT_CONFIGURATION_INFORMATION {
     ULONG Reserved[1];
 } PORT_CONFIGURATION_INFORMATION, *PPORT_CONFIGURATION_INFORMATION;
 
-typedef BOOLEAN (*PHW_INTERRUPT)(PVOID DeviceExtension);
-typedef void (*PHW_RECEIVE_DEVICE_SRB)(PHW_STREAM_REQUEST_BLOCK Srb);
-typedef void (*PHW_CANCEL_SRB)(PHW_STREAM_REQUEST_BLOCK Srb);
-typedef void (*PHW_REQUEST_TIMEOUT_HANDLER)(PHW_STREAM_REQUEST_BLOCK Srb);
+typedef BOOLEAN(STREAMAPI* PHW_INTERRUPT)(PVOID DeviceExtension);
+typedef void(STREAMAPI* PHW_RECEIVE_DEVICE_SRB)(PHW_STREAM_REQUEST_BLOCK Srb);
+typedef void(STREAMAPI* PHW_CANCEL_SRB)(PHW_STREAM_REQUEST_BLOCK Srb);
+typedef void(STREAMAPI* PHW_REQUEST_TIMEOUT_HANDLER)(PHW_STREAM_REQUEST_BLOCK Srb);
 
 typedef struct _HW_INITIALIZATION_DATA {
     ULONG HwInitializationDataSize;
@@ -289,8 +290,8 @@ typedef enum {
 } STREAM_MINIDRIVER_STREAM_NOTIFICATION_TYPE;
 
 // Argument1 is the driver object, Argument2 the registry path (PUNICODE_STRING).
-NTSTATUS StreamClassRegisterAdapter(PVOID Argument1, PVOID Argument2,
-                                    PHW_INITIALIZATION_DATA HwInitializationData);
+NTSTATUS STREAMAPI StreamClassRegisterAdapter(PVOID Argument1, PVOID Argument2,
+                                              PHW_INITIALIZATION_DATA HwInitializationData);
 
 // DeviceRequestComplete: the one extra argument is the PHW_STREAM_REQUEST_BLOCK.
 void StreamClassDeviceNotification(STREAM_MINIDRIVER_DEVICE_NOTIFICATION_TYPE NotificationType,

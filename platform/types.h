@@ -15,6 +15,7 @@ typedef void* PVOID;
 typedef uint8_t UCHAR;
 typedef UCHAR* PUCHAR;
 typedef int8_t CHAR;
+typedef CHAR* PCHAR;
 typedef const char* PCSTR;
 typedef uint16_t USHORT;
 typedef USHORT* PUSHORT;
@@ -23,8 +24,15 @@ typedef uint32_t ULONG;
 typedef ULONG* PULONG;
 typedef int32_t LONG;
 typedef LONG* PLONG;
+#if defined(__i386__)
+// The platform aligns 64-bit members of records to 8 bytes on 32-bit x86 as well; the System V
+// i386 ABI gives them 4, so without this the records would not match the driver image's.
+typedef int64_t LONGLONG __attribute__((aligned(8)));
+typedef uint64_t ULONGLONG __attribute__((aligned(8)));
+#else
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
+#endif
 typedef uintptr_t ULONG_PTR;
 typedef intptr_t LONG_PTR;
 typedef ULONG_PTR SIZE_T;
@@ -38,6 +46,17 @@ typedef LONG NTSTATUS;
 typedef ULONG DWORD;
 typedef USHORT WORD;
 typedef UCHAR BYTE;
+
+// Calling conventions. On 32-bit x86 the kernel's routines and the callbacks it makes are
+// __stdcall, a few hot kernel routines __fastcall, the variadic ones and the C library's
+// __cdecl (the compiler's default). A 64-bit host has only one convention.
+#if defined(__i386__)
+#define NTAPI __attribute__((stdcall))
+#define FASTCALL __attribute__((fastcall))
+#else
+#define NTAPI
+#define FASTCALL
+#endif
 
 #ifndef TRUE
 #define TRUE 1
@@ -108,6 +127,7 @@ typedef struct _UNICODE_STRING {
 #define STATUS_DEVICE_DATA_ERROR ((NTSTATUS)0xC000009CL)
 #define STATUS_IO_TIMEOUT ((NTSTATUS)0xC00000B5L)
 #define STATUS_INVALID_DEVICE_STATE ((NTSTATUS)0xC0000184L)
+#define STATUS_INVALID_IMAGE_FORMAT ((NTSTATUS)0xC000007BL)
 
 #define DEFINE_GUIDSTRUCT(g, n) struct n
 #define DEFINE_GUIDNAMED(n) n

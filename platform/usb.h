@@ -354,7 +354,7 @@ static_assert(offsetof(struct _URB_BULK_OR_INTERRUPT_TRANSFER, PipeHandle) ==
 
 // Returns the first interface descriptor at or after StartPosition that matches every
 // argument that is not -1, or null. Callable at any IRQL.
-PUSB_INTERFACE_DESCRIPTOR USBD_ParseConfigurationDescriptorEx(
+PUSB_INTERFACE_DESCRIPTOR NTAPI USBD_ParseConfigurationDescriptorEx(
     PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor, PVOID StartPosition,
     LONG InterfaceNumber, LONG AlternateSetting, LONG InterfaceClass, LONG InterfaceSubClass,
     LONG InterfaceProtocol);
@@ -362,7 +362,7 @@ PUSB_INTERFACE_DESCRIPTOR USBD_ParseConfigurationDescriptorEx(
 // Builds a select-configuration URB from non-paged pool for the interfaces of the list (ended
 // by a null InterfaceDescriptor); fills each entry's Interface pointer. Null when the pool
 // allocation fails. The caller frees the URB with ExFreePool.
-PURB USBD_CreateConfigurationRequestEx(PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor,
-                                       PUSBD_INTERFACE_LIST_ENTRY InterfaceList);
+PURB NTAPI USBD_CreateConfigurationRequestEx(
+    PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor, PUSBD_INTERFACE_LIST_ENTRY InterfaceList);
 
 #endif  // VEXACAM_WIN32_KERNEL

@@ -1,5 +1,24 @@
 #include "tools/mkv_file.h"
 
+#if defined(VEXACAM_WITHOUT_FFMPEG)
+
+namespace vexacam::tools {
+
+std::unique_ptr<MkvFile> MkvFile::Create(const std::string& path, uint32_t, uint32_t, int64_t,
+                                         std::string* problem) {
+    *problem = "cannot write " + path + ": this build of vexacam writes no MKV video";
+    return nullptr;
+}
+
+MkvFile::~MkvFile() = default;
+std::string MkvFile::AddFrame(const uint8_t*, int64_t, int64_t) { return Finish(); }
+std::string MkvFile::AddRepeat(int64_t, int64_t) { return Finish(); }
+std::string MkvFile::Finish() { return "cannot write " + path_ + ": no MKV in this build"; }
+
+}  // namespace vexacam::tools
+
+#else
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -145,3 +164,5 @@ std::string MkvFile::Finish() {
 }
 
 }  // namespace vexacam::tools
+
+#endif  // VEXACAM_WITHOUT_FFMPEG

@@ -1,5 +1,17 @@
 #include "tools/png_file.h"
 
+#if defined(VEXACAM_WITHOUT_PNG)
+
+namespace vexacam::tools {
+
+std::string WritePng24(const std::string& path, uint32_t, uint32_t, const uint8_t*) {
+    return "cannot write " + path + ": this build of vexacam writes no PNG pictures";
+}
+
+}  // namespace vexacam::tools
+
+#else
+
 #include <png.h>
 #include <zlib.h>
 
@@ -54,3 +66,5 @@ std::string WritePng24(const std::string& path, uint32_t width, uint32_t height,
 }
 
 }  // namespace vexacam::tools
+
+#endif  // VEXACAM_WITHOUT_PNG

@@ -212,7 +212,7 @@ size_t FrameworkAdapter::PendingCount(const FrameworkStream* stream) const {
     return count;
 }
 
-void FrameworkAdapter::CallDriver(Request* request, void (*routine)(PHW_STREAM_REQUEST_BLOCK)) {
+void FrameworkAdapter::CallDriver(Request* request, PHW_RECEIVE_DEVICE_SRB routine) {
     {
         AtIrql dispatch(DISPATCH_LEVEL);
         routine(&request->Srb);

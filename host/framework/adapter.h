@@ -97,7 +97,7 @@ public:
 
 private:
     void WaitCompleted(Request* request);
-    void CallDriver(Request* request, void (*routine)(PHW_STREAM_REQUEST_BLOCK));
+    void CallDriver(Request* request, PHW_RECEIVE_DEVICE_SRB routine);
 
     PDRIVER_OBJECT driver_;
     HW_INITIALIZATION_DATA registration_;

@@ -43,20 +43,21 @@ void Give(PKSPIN_LOCK lock, const char* service) {
 void KeInitializeSpinLock(PKSPIN_LOCK SpinLock) { __atomic_store_n(SpinLock, 0, __ATOMIC_RELAXED); }
 
 // IRQL <= DISPATCH_LEVEL; raises to DISPATCH_LEVEL.
-void KeAcquireSpinLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql) {
+KIRQL KfAcquireSpinLock(PKSPIN_LOCK SpinLock) {
     host::VerifyIrqlAtMost(DISPATCH_LEVEL, "KeAcquireSpinLock");
-    KeRaiseIrql(DISPATCH_LEVEL, OldIrql);
+    const KIRQL OldIrql = KfRaiseIrql(DISPATCH_LEVEL);
     Take(SpinLock, "KeAcquireSpinLock");
+    return OldIrql;
 }
 
 // DISPATCH_LEVEL, holding the lock; returns to NewIrql.
-void KeReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql) {
+void KfReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql) {
     Give(SpinLock, "KeReleaseSpinLock");
     KeLowerIrql(NewIrql);
 }
 
 // DISPATCH_LEVEL.
-void KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock) {
+void KefAcquireSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock) {
     if (KeGetCurrentIrql() < DISPATCH_LEVEL) {
         host::VerifierFault("KeAcquireSpinLockAtDpcLevel at IRQL %u, below DISPATCH_LEVEL",
                             KeGetCurrentIrql());
@@ -65,6 +66,6 @@ void KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock) {
 }
 
 // DISPATCH_LEVEL, holding the lock.
-void KeReleaseSpinLockFromDpcLevel(PKSPIN_LOCK SpinLock) {
+void KefReleaseSpinLockFromDpcLevel(PKSPIN_LOCK SpinLock) {
     Give(SpinLock, "KeReleaseSpinLockFromDpcLevel");
 }

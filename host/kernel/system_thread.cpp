@@ -1,6 +1,6 @@
 // System threads: a thread object (waitable, signalled when the thread ends) referenced by its
 // handle, by the running thread and by ObReferenceObjectByHandle callers.
-#include <pthread.h>
+#include <setjmp.h>
 
 #include <atomic>
 #include <thread>
@@ -19,6 +19,7 @@ struct _KTHREAD {
     std::atomic<int> References;
     PKSTART_ROUTINE StartRoutine;
     PVOID StartContext;
+    jmp_buf Terminate;  // where PsTerminateSystemThread leaves the driver's frames
 };
 
 namespace {
@@ -29,8 +30,11 @@ POBJECT_TYPE g_thread_type_pointer = &g_thread_type;
 size_t g_live_threads = 0;  // guarded by the dispatcher lock
 std::atomic<bool> g_fail_next_reference{false};
 
-void Dereference(PKTHREAD thread) {
-    if (thread->References.fetch_sub(1) == 1) delete thread;
+// Returns the references left.
+LONG_PTR Dereference(PKTHREAD thread) {
+    const LONG_PTR left = thread->References.fetch_sub(1) - 1;
+    if (left == 0) delete thread;
+    return left;
 }
 
 // Ends the calling system thread's life as the kernel sees it: signals its object and gives up
@@ -54,10 +58,14 @@ void FinishThread(PKTHREAD thread) {
     Dereference(thread);
 }
 
+// A thread that ends with PsTerminateSystemThread comes back here by a long jump, over the
+// driver's frames only (kernel code: nothing to destroy). Unwinding them instead, as
+// pthread_exit does, would read the driver's code, which an unload may have unmapped as soon
+// as the thread's object is signalled.
 void SystemThreadMain(PKTHREAD thread) {
     host::detail::CurrentHostThread().thread = thread;
     host::detail::CurrentHostThread().counted = true;  // the unit PsCreateSystemThread added
-    thread->StartRoutine(thread->StartContext);
+    if (setjmp(thread->Terminate) == 0) thread->StartRoutine(thread->StartContext);
     FinishThread(thread);
 }
 
@@ -116,8 +124,7 @@ NTSTATUS PsCreateSystemThread(PHANDLE ThreadHandle, ULONG, POBJECT_ATTRIBUTES, H
 NTSTATUS PsTerminateSystemThread(NTSTATUS) {
     PKTHREAD thread = CurrentHostThread().thread;
     if (thread == nullptr) host::VerifierFault("PsTerminateSystemThread outside a system thread");
-    FinishThread(thread);
-    pthread_exit(nullptr);
+    longjmp(thread->Terminate, 1);
 }
 
 // PASSIVE_LEVEL. Only thread handles refer to objects on the host.
@@ -146,10 +153,10 @@ NTSTATUS ZwWaitForSingleObject(HANDLE Handle, BOOLEAN Alertable, PLARGE_INTEGER 
 }
 
 // Any IRQL up to DISPATCH_LEVEL.
-void ObDereferenceObject(PVOID Object) {
+LONG_PTR ObfDereferenceObject(PVOID Object) {
     auto* thread = static_cast<PKTHREAD>(Object);
     if (thread == nullptr || thread->Header.Type != ThreadObject) {
         host::VerifierFault("ObDereferenceObject of %p, which is not a referenced object", Object);
     }
-    Dereference(thread);
+    return Dereference(thread);
 }

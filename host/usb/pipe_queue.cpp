@@ -9,7 +9,7 @@
 namespace host::usb {
 namespace {
 
-void CancelWaitingTransfer(PDEVICE_OBJECT deviceObject, PIRP irp);
+DRIVER_CANCEL CancelWaitingTransfer;
 
 PURB UrbOf(PIRP irp) {
     return static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1);

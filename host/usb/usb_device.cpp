@@ -67,7 +67,7 @@ NTSTATUS HandleGetPortStatus(UsbDevice* device, PIRP irp) {
 
 // The hub driver's IRP_MJ_INTERNAL_DEVICE_CONTROL routine: IoCallDriver on the device's
 // physical device object, at IRQL <= DISPATCH_LEVEL.
-NTSTATUS DispatchInternalDeviceControl(PDEVICE_OBJECT deviceObject, PIRP irp) {
+NTSTATUS NTAPI DispatchInternalDeviceControl(PDEVICE_OBJECT deviceObject, PIRP irp) {
     UsbDevice* device = DeviceFromPdo(deviceObject);
     switch (IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_INTERNAL_USB_SUBMIT_URB:
@@ -82,7 +82,7 @@ NTSTATUS DispatchInternalDeviceControl(PDEVICE_OBJECT deviceObject, PIRP irp) {
 }
 
 // Every other major function: the stack accepts none.
-NTSTATUS DispatchUnsupported(PDEVICE_OBJECT deviceObject, PIRP irp) {
+NTSTATUS NTAPI DispatchUnsupported(PDEVICE_OBJECT deviceObject, PIRP irp) {
     return CompleteIrp(irp, STATUS_INVALID_DEVICE_REQUEST);
 }
 

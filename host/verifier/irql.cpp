@@ -16,16 +16,16 @@ using host::detail::CurrentThreadState;
 
 KIRQL KeGetCurrentIrql(void) { return CurrentThreadState().irql; }
 
-void KeRaiseIrql(KIRQL NewIrql, PKIRQL OldIrql) {
+KIRQL KfRaiseIrql(KIRQL NewIrql) {
     KIRQL current = CurrentThreadState().irql;
     if (NewIrql < current) {
         host::VerifierFault("KeRaiseIrql to IRQL %u from the higher IRQL %u", NewIrql, current);
     }
-    *OldIrql = current;
     CurrentThreadState().irql = NewIrql;
+    return current;
 }
 
-void KeLowerIrql(KIRQL NewIrql) {
+void KfLowerIrql(KIRQL NewIrql) {
     host::detail::ThreadState& state = CurrentThreadState();
     if (NewIrql > state.irql) {
         host::VerifierFault("KeLowerIrql to IRQL %u from the lower IRQL %u", NewIrql, state.irql);

@@ -75,7 +75,12 @@ TEST_F(CaptureFaults, AVideoLastsAsLongAsTheCaptureThroughDroppedPeriods) {
     // Frames lost in transfer leave periods without a picture; the AVI used to play its
     // pictures back to back at the frame rate, shorter than the capture.
     const std::string faults = " --camera fault=crc@4 --camera fault=crc@7 --camera fault=short@9";
-    for (const char* video : {"clip.avi", "clip.mkv"}) {
+#if defined(VEXACAM_WITHOUT_FFMPEG)
+    const auto videos = {"clip.avi"};  // this build writes no MKV
+#else
+    const auto videos = {"clip.avi", "clip.mkv"};
+#endif
+    for (const char* video : videos) {
         const ProgramRun run = Run(std::string("capture --frames 12 --no-settle --overwrite --json --video ") + video +
                                    faults + MachineOption());
         ASSERT_EQ(run.Status, 0) << run.Errors;

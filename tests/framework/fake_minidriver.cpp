@@ -48,12 +48,12 @@ void RecordProperty(PHW_STREAM_REQUEST_BLOCK srb) {
     srb->ActualBytesTransferred = d->PropertyOutputSize;
 }
 
-void ReceiveData(PHW_STREAM_REQUEST_BLOCK srb) {
+void STREAMAPI ReceiveData(PHW_STREAM_REQUEST_BLOCK srb) {
     std::lock_guard<std::mutex> guard(Fake().Lock);
     Fake().QueuedReads.push_back(srb);
 }
 
-void ReceiveControl(PHW_STREAM_REQUEST_BLOCK srb) {
+void STREAMAPI ReceiveControl(PHW_STREAM_REQUEST_BLOCK srb) {
     srb->Status = STATUS_SUCCESS;
     if (srb->Command == SRB_GET_STREAM_PROPERTY || srb->Command == SRB_SET_STREAM_PROPERTY) {
         RecordProperty(srb);
@@ -73,7 +73,7 @@ void CancelQueuedReads() {
     }
 }
 
-void ReceiveAdapter(PHW_STREAM_REQUEST_BLOCK srb) {
+void STREAMAPI ReceiveAdapter(PHW_STREAM_REQUEST_BLOCK srb) {
     {
         std::lock_guard<std::mutex> guard(Fake().Lock);
         Fake().AdapterCommands.push_back(srb->Command);
@@ -117,7 +117,7 @@ void ReceiveAdapter(PHW_STREAM_REQUEST_BLOCK srb) {
     Complete(srb, wrong);
 }
 
-void CancelPacket(PHW_STREAM_REQUEST_BLOCK srb) {
+void STREAMAPI CancelPacket(PHW_STREAM_REQUEST_BLOCK srb) {
     bool found = false;
     {
         std::lock_guard<std::mutex> guard(Fake().Lock);
@@ -135,7 +135,7 @@ void CancelPacket(PHW_STREAM_REQUEST_BLOCK srb) {
     }
 }
 
-void TimeoutPacket(PHW_STREAM_REQUEST_BLOCK srb) {
+void STREAMAPI TimeoutPacket(PHW_STREAM_REQUEST_BLOCK srb) {
     {
         std::lock_guard<std::mutex> guard(Fake().Lock);
         ++Fake().Timeouts;
@@ -193,7 +193,7 @@ bool CompleteOldestRead(NTSTATUS status, ULONG dataUsed, LONGLONG pictureNumber)
     return true;
 }
 
-void CompleteAgain(PHW_STREAM_REQUEST_BLOCK srb) { Complete(srb, true); }
+void STREAMAPI CompleteAgain(PHW_STREAM_REQUEST_BLOCK srb) { Complete(srb, true); }
 
 void LeaveReadsAtClose(bool leave) { g_leaveReadsAtClose = leave; }
 

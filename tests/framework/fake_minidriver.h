@@ -44,12 +44,12 @@ struct FakeState {
 FakeState& Fake();
 void ResetFake();
 
-NTSTATUS FakeDriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath);
+NTSTATUS NTAPI FakeDriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath);
 
 // Completes the oldest queued read with the given fields; false when none is queued.
 bool CompleteOldestRead(NTSTATUS status, ULONG dataUsed, LONGLONG pictureNumber);
 // Completes a request a second time (for the double-completion check).
-void CompleteAgain(PHW_STREAM_REQUEST_BLOCK srb);
+void STREAMAPI CompleteAgain(PHW_STREAM_REQUEST_BLOCK srb);
 // Controls how the fake's next SRB_CLOSE_STREAM treats queued reads.
 void LeaveReadsAtClose(bool leave);
 // Makes the next adapter request complete through the stream notification.

@@ -92,16 +92,16 @@ struct Chain {
     std::atomic<LONGLONG> thread_woke_at{0};
 };
 
-void ChainWork(PDEVICE_OBJECT, PVOID context) {
+void NTAPI ChainWork(PDEVICE_OBJECT, PVOID context) {
     KeSetEvent(&static_cast<Chain*>(context)->event, IO_NO_INCREMENT, FALSE);
 }
 
-void ChainDpc(PKDPC, PVOID context, PVOID, PVOID) {
+void NTAPI ChainDpc(PKDPC, PVOID context, PVOID, PVOID) {
     auto* chain = static_cast<Chain*>(context);
     IoQueueWorkItem(chain->item, ChainWork, DelayedWorkQueue, chain);
 }
 
-void ChainThread(PVOID context) {
+void NTAPI ChainThread(PVOID context) {
     auto* chain = static_cast<Chain*>(context);
     KeWaitForSingleObject(&chain->event, Executive, KernelMode, FALSE, nullptr);
     chain->thread_woke_at = host::Now();

@@ -8,7 +8,7 @@
 
 namespace host_test {
 
-inline void RunFunction(PVOID context) {
+inline void NTAPI RunFunction(PVOID context) {
     auto* heap = static_cast<std::function<void()>*>(context);
     std::function<void()> body = std::move(*heap);
     delete heap;

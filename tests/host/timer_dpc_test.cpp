@@ -22,7 +22,7 @@ struct Ticker {
     std::vector<LONGLONG> fired_at;
     KIRQL irql_in_dpc = PASSIVE_LEVEL;
 
-    static void Tick(PKDPC, PVOID context, PVOID, PVOID) {
+    static void NTAPI Tick(PKDPC, PVOID context, PVOID, PVOID) {
         auto* self = static_cast<Ticker*>(context);
         std::lock_guard<std::mutex> guard(self->lock);
         self->fired_at.push_back(host::Now());
@@ -110,7 +110,7 @@ struct ProbeDpc {
     int index;
 };
 
-void ProbeRoutine(PKDPC, PVOID context, PVOID, PVOID) {
+void NTAPI ProbeRoutine(PKDPC, PVOID context, PVOID, PVOID) {
     auto* self = static_cast<ProbeDpc*>(context);
     if (self->probe->inside.fetch_add(1) != 0) self->probe->overlapped = true;
     for (int i = 0; i < 200; ++i) std::this_thread::yield();  // widen any overlap window
@@ -163,9 +163,9 @@ struct QueueFromDpc {
     BOOLEAN first_insert = FALSE, second_insert = TRUE, removed = FALSE, removed_again = TRUE;
 };
 
-void CountB(PKDPC, PVOID context, PVOID, PVOID) { ++static_cast<QueueFromDpc*>(context)->b_runs; }
-void CountC(PKDPC, PVOID context, PVOID, PVOID) { ++static_cast<QueueFromDpc*>(context)->c_runs; }
-void Outer(PKDPC, PVOID context, PVOID, PVOID) {
+void NTAPI CountB(PKDPC, PVOID context, PVOID, PVOID) { ++static_cast<QueueFromDpc*>(context)->b_runs; }
+void NTAPI CountC(PKDPC, PVOID context, PVOID, PVOID) { ++static_cast<QueueFromDpc*>(context)->c_runs; }
+void NTAPI Outer(PKDPC, PVOID context, PVOID, PVOID) {
     auto* self = static_cast<QueueFromDpc*>(context);
     self->first_insert = KeInsertQueueDpc(&self->b, nullptr, nullptr);
     self->second_insert = KeInsertQueueDpc(&self->b, nullptr, nullptr);

@@ -48,7 +48,7 @@ void LowerIrqlWhileHoldingALock() {
     KeLowerIrql(PASSIVE_LEVEL);
 }
 
-void LeaveSpinLockHeldByDpc(PKDPC, PVOID context, PVOID, PVOID) {
+void NTAPI LeaveSpinLockHeldByDpc(PKDPC, PVOID context, PVOID, PVOID) {
     KeAcquireSpinLockAtDpcLevel(static_cast<PKSPIN_LOCK>(context));
 }
 
@@ -69,10 +69,10 @@ void FreePoolHoldingASetTimer() {
     ExFreePool(timer);
 }
 
-void BlockTheWorker(PDEVICE_OBJECT, PVOID context) {
+void NTAPI BlockTheWorker(PDEVICE_OBJECT, PVOID context) {
     KeWaitForSingleObject(context, Executive, KernelMode, FALSE, nullptr);
 }
-void Nothing(PDEVICE_OBJECT, PVOID) {}
+void NTAPI Nothing(PDEVICE_OBJECT, PVOID) {}
 
 void QueueAQueuedWorkItem() {
     static DEVICE_OBJECT device;
@@ -218,6 +218,12 @@ const Fault kFaults[] = {
          host::ResetHost();
      },
      "host reset with 1 system thread\\(s\\) still running"},
+    {"FloatingPointRestoredWithoutASave",
+     [] {
+         KFLOATING_SAVE never{};
+         KeRestoreFloatingPointState(&never);
+     },
+     "KeRestoreFloatingPointState of a state that was not saved"},
 };
 
 class VerifierDeathTest : public KernelTest, public ::testing::WithParamInterface<Fault> {};

@@ -34,7 +34,7 @@ struct WorkCall {
     bool free_item;
 };
 
-void RecordWork(PDEVICE_OBJECT device, PVOID context) {
+void NTAPI RecordWork(PDEVICE_OBJECT device, PVOID context) {
     auto* call = static_cast<WorkCall*>(context);
     WorkRecord* record = call->record;
     std::lock_guard<std::mutex> guard(record->lock);
@@ -88,7 +88,7 @@ TEST_F(WorkItemTest, AllocationFailsWhenItsPoolAllocationIsMadeToFail) {
     IoFreeWorkItem(item);
 }
 
-void WaitForEvent(PDEVICE_OBJECT, PVOID context) {
+void NTAPI WaitForEvent(PDEVICE_OBJECT, PVOID context) {
     KeWaitForSingleObject(context, Executive, KernelMode, FALSE, nullptr);
 }
 

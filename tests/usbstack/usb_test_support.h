@@ -210,7 +210,7 @@ private:
         std::vector<UCHAR> Buffer;
     };
 
-    static NTSTATUS Completed(PDEVICE_OBJECT, PIRP irp, PVOID context) {
+    static NTSTATUS NTAPI Completed(PDEVICE_OBJECT, PIRP irp, PVOID context) {
         Slot* slot = static_cast<Slot*>(context);
         TransferSet* owner = slot->Owner;
         {

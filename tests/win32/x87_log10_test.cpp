@@ -39,6 +39,16 @@ class KernelLog10 : public ::testing::TestWithParam<PrecisionCase> {
     }
     void TearDown() override { LoadFpuControl(Saved); }
 
+    // The reference is the 64-bit C library. The 32-bit build links this very log10 in its
+    // place (the 32-bit library's differs), so there the comparison would prove nothing.
+    static bool HostLibraryIsTheReference() {
+#if defined(__i386__)
+        return false;
+#else
+        return true;
+#endif
+    }
+
     void FillKernelLogTable(double* LogTable) {
         LogTable[0] = 0.0;
         for (ULONG Index = 1; Index < LogTableEntries; ++Index) {
@@ -50,6 +60,7 @@ class KernelLog10 : public ::testing::TestWithParam<PrecisionCase> {
 };
 
 TEST_P(KernelLog10, GivesTheHostLibrarysValueForEveryLogTableArgument) {
+    if (!HostLibraryIsTheReference()) GTEST_SKIP() << "the 64-bit build compares with the reference";
     for (unsigned Index = 1; Index < LogTableEntries; ++Index) {
         const double Expected = log10(static_cast<double>(Index));
         const double Actual = X87Log10(static_cast<double>(Index));
@@ -59,6 +70,7 @@ TEST_P(KernelLog10, GivesTheHostLibrarysValueForEveryLogTableArgument) {
 }
 
 TEST_P(KernelLog10, GivesTheHostLibrarysValueBelowOne) {
+    if (!HostLibraryIsTheReference()) GTEST_SKIP() << "the 64-bit build compares with the reference";
     const double Arguments[] = {0.5, 0.3, 0.1, 1.0 / 3.0, 0.999, 1e-3};
     for (double Argument : Arguments) {
         EXPECT_TRUE(SameBits(log10(Argument), X87Log10(Argument))) << Argument;
@@ -74,6 +86,7 @@ TEST_P(KernelLog10, GivesExactPowersOfTen) {
 }
 
 TEST_P(KernelLog10, BuildsTheHostsToneTableForEveryGammaIndex) {
+    if (!HostLibraryIsTheReference()) GTEST_SKIP() << "the 64-bit build compares with the reference";
     double HostLog[LogTableEntries];
     double KernelLog[LogTableEntries];
     double Gammas[GammaTableEntries];
