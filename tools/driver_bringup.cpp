@@ -17,7 +17,31 @@ void UseMachineRoot(const std::string& path, bool create) {
     }
 }
 
+namespace {
+
+std::string& DriverImagePath() {
+    static std::string path;
+    return path;
+}
+
+}  // namespace
+
+void AddDriverImageOption(CLI::App& program) {
+    program
+        .add_option("--driver-image", DriverImagePath(),
+                    "Run the kernel driver image (vexacam.sys) instead of the built-in driver "
+                    "(32-bit build)")
+        ->check(CLI::ExistingFile);
+}
+
 DriverOnCamera::DriverOnCamera() {
+    if (!DriverImagePath().empty()) {
+        std::string problem;
+        const NTSTATUS status = host::LoadedDriver::LoadImage(DriverImagePath(), &driver_, &problem);
+        if (!problem.empty()) FailRuntime(problem);
+        if (!NT_SUCCESS(status)) FailRuntime("the driver image did not load (status " + StatusText(status) + ")");
+        return;
+    }
     const NTSTATUS status = host::LoadedDriver::LoadLinked(&driver_);
     if (!NT_SUCCESS(status)) FailRuntime("the driver did not load (status " + StatusText(status) + ")");
 }

@@ -1,10 +1,13 @@
 // The one place the program brings the driver up: the machine's state directory, the driver
-// loaded into the host, and an adapter for a simulated camera, reached only through the
+// loaded into the host (the one linked into the program, or the kernel image named with
+// --driver-image), and an adapter for a simulated camera, reached only through the
 // framework's client, as an application reaches a capture device.
 //
 // Teardown order is the framework's: adapter, then driver (whose unload checks for pool
 // leaks), and the camera last, since the adapter is bound to it.
 #pragma once
+
+#include <CLI/CLI.hpp>
 
 #include <memory>
 #include <string>
@@ -20,9 +23,13 @@ namespace vexacam::tools {
 // commands that only read leave the disk alone.
 void UseMachineRoot(const std::string& path, bool create);
 
+// The program-wide --driver-image PATH, given before the command: every driver brought up
+// afterwards is that kernel image, loaded by the host's image loader (32-bit build only).
+void AddDriverImageOption(CLI::App& program);
+
 class DriverOnCamera {
 public:
-    // Loads the driver; a failure ends the command (status 1).
+    // Loads the driver; a failure ends the command (status 1) with the reason.
     DriverOnCamera();
     ~DriverOnCamera();
     DriverOnCamera(const DriverOnCamera&) = delete;

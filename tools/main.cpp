@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/command.h"
+#include "tools/driver_bringup.h"
 
 #ifndef VEXACAM_VERSION
 #define VEXACAM_VERSION "unknown"
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
     CLI::App program{"vexacam: USB Bayer camera driver, host build with a simulated camera"};
     program.set_version_flag("--version", std::string("vexacam ") + VEXACAM_VERSION);
     program.require_subcommand(1);
+    AddDriverImageOption(program);
     program.footer("Exit status: 0 done, 1 runtime failure (camera, driver, files), 2 bad option "
                    "or input, 130 interrupted. 'vexacam COMMAND --help' for each command.");
     auto registrations = Registrations();

@@ -13,12 +13,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/kernel.h"
 #include "platform/strmini.h"
 
 namespace host {
+
+namespace image {
+class DriverImage;
+}  // namespace image
 
 namespace framework {
 class FrameworkAdapter;
@@ -134,7 +139,12 @@ public:
     static NTSTATUS Load(PDRIVER_INITIALIZE entry, std::unique_ptr<LoadedDriver>* driver);
     // Loads the driver linked into this program (host/framework/linked_driver.h).
     static NTSTATUS LoadLinked(std::unique_ptr<LoadedDriver>* driver);
-    // Unloads: every adapter must be gone; pool blocks still outstanding stop the process.
+    // Loads the kernel image file at `path` (host/image/) and calls its DriverEntry. An image the
+    // host cannot load gives STATUS_INVALID_IMAGE_FORMAT with the reason in *problem.
+    static NTSTATUS LoadImage(const std::string& path, std::unique_ptr<LoadedDriver>* driver,
+                              std::string* problem);
+    // Unloads: every adapter must be gone; pool blocks still outstanding stop the process. An
+    // image is unmapped last.
     ~LoadedDriver();
     LoadedDriver(const LoadedDriver&) = delete;
     LoadedDriver& operator=(const LoadedDriver&) = delete;
@@ -146,7 +156,9 @@ public:
     NTSTATUS CreateAdapter(PDEVICE_OBJECT physicalDevice, std::unique_ptr<AdapterClient>* adapter);
 
 private:
-    LoadedDriver() = default;
+    LoadedDriver();
+    NTSTATUS CallEntry(PDRIVER_INITIALIZE entry);
+    std::unique_ptr<image::DriverImage> image_;  // destroyed last: the driver's code
     DRIVER_OBJECT object_{};
     HW_INITIALIZATION_DATA registration_{};
 };

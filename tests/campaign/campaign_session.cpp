@@ -23,6 +23,7 @@
 #include "host/registry/registry_store.h"
 #include "tests/campaign/operation_watch.h"
 #include "tests/campaign/property_burst.h"
+#include "tests/driver_under_test.h"
 #include "usb/pool_tags.h"
 
 namespace campaign {
@@ -71,7 +72,7 @@ public:
         host::UseManualClock();
         FreshMachine();
         if (watch_.Run("driver load", [&] {
-                return host::LoadedDriver::Load(DriverEntry, &driver_);
+                return LoadDriverUnderTest(&driver_);
             }) != STATUS_SUCCESS) {
             Fail("the driver did not load");
             return result_;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "driver_under_test.h"
+
 namespace vexacam_cli_test {
 
 namespace fs = std::filesystem;
@@ -76,10 +78,13 @@ protected:
     fs::path Path(const std::string& name) const { return dir_ / name; }
     std::string MachineOption() const { return " --machine-root " + Path("machine").string(); }
 
-    // `vexacam <arguments>` run from the test's directory.
+    // `vexacam <arguments>` run from the test's directory, on the kernel image when one is
+    // under test.
     ProgramRun Run(const std::string& arguments) const {
-        const std::string command = "cd " + dir_.string() + " && " + VEXACAM_PROGRAM + " " +
-                                    arguments + " >" + Path("out.txt").string() + " 2>" +
+        const char* image = DriverImageUnderTest();
+        const std::string driver = image != nullptr ? std::string(" --driver-image ") + image : "";
+        const std::string command = "cd " + dir_.string() + " && " + VEXACAM_PROGRAM + driver +
+                                    " " + arguments + " >" + Path("out.txt").string() + " 2>" +
                                     Path("err.txt").string() + " </dev/null";
         const int status = std::system(command.c_str());
         ProgramRun run;

@@ -11,13 +11,13 @@
 
 #include "camera/simulated_camera.h"
 #include "controls/property_sets.h"
-#include "driver/adapter.h"
 #include "driver/device_context.h"
 #include "driver/formats.h"
 #include "host/framework/client.h"
 #include "host/kernel/clock.h"
 #include "platform/registry.h"
 #include "registry/temp_machine.h"
+#include "driver_under_test.h"
 
 namespace controls_test {
 
@@ -48,7 +48,7 @@ protected:
 
     void BringUp() {
         camera_ = std::make_unique<camera::SimulatedCamera>();
-        ASSERT_EQ(host::LoadedDriver::Load(DriverEntry, &driver_), STATUS_SUCCESS);
+        ASSERT_EQ(LoadDriverUnderTest(&driver_), STATUS_SUCCESS);
         ASSERT_EQ(driver_->CreateAdapter(camera_->PhysicalDeviceObject(), &adapter_), STATUS_SUCCESS);
     }
 

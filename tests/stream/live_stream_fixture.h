@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/adapter.h"
 #include "driver/device_context.h"
 #include "driver/formats.h"
 #include "host/files/machine_root.h"
 #include "host/framework/client.h"
 #include "host/kernel/clock.h"
 #include "host/kernel/host_reset.h"
+#include "driver_under_test.h"
 
 namespace vexacam_test {
 
@@ -53,7 +53,7 @@ protected:
         host::UseManualClock();
         host::SetMachineRoot(TestMachineRoot());
         camera_ = std::make_unique<Camera>();
-        ASSERT_EQ(host::LoadedDriver::Load(DriverEntry, &driver_), STATUS_SUCCESS);
+        ASSERT_EQ(LoadDriverUnderTest(&driver_), STATUS_SUCCESS);
         ASSERT_EQ(driver_->CreateAdapter(camera_->Pdo(), &adapter_), STATUS_SUCCESS);
     }
 

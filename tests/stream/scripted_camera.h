@@ -21,7 +21,8 @@ constexpr UCHAR kStatusEndpoint = 0x83;
 struct ScriptedTransfer {
     ULONG Length;
     USBD_STATUS Status = USBD_STATUS_SUCCESS;
-    UCHAR Fill = 0;  // every byte of the transfer
+    UCHAR Fill = 0;               // every byte of the transfer...
+    const UCHAR* Data = nullptr;  // ...unless it carries these bytes (kept alive by the test)
 };
 
 class ScriptedCamera : public host::usb::UsbFunction {
@@ -52,6 +53,15 @@ public:
             Send(kTransferBytes, USBD_STATUS_SUCCESS, fill);
         }
         Send(bytes % kTransferBytes, USBD_STATUS_SUCCESS, fill);
+    }
+    // The same with the frame's own bytes, which must outlive the transfers.
+    void SendFrame(const std::vector<UCHAR>& frame) {
+        const ULONG bytes = static_cast<ULONG>(frame.size());
+        for (ULONG at = 0; at + kTransferBytes <= bytes; at += kTransferBytes) {
+            Send({ScriptedTransfer{kTransferBytes, USBD_STATUS_SUCCESS, 0, frame.data() + at}});
+        }
+        Send({ScriptedTransfer{bytes % kTransferBytes, USBD_STATUS_SUCCESS, 0,
+                               frame.data() + bytes / kTransferBytes * kTransferBytes}});
     }
 
     // Forgets the transfers not yet sent.
@@ -107,7 +117,11 @@ public:
         ScriptedTransfer next = video_.front();
         video_.pop_front();
         ULONG length = std::min(next.Length, capacity);
-        std::memset(buffer, next.Fill, length);
+        if (next.Data != nullptr) {
+            std::memcpy(buffer, next.Data, length);
+        } else {
+            std::memset(buffer, next.Fill, length);
+        }
         return {true, next.Status, length};
     }
     void ResetEndpoint(UCHAR) override {}
