@@ -27,7 +27,9 @@ struct ImagePipeline {
     SHORT* GainMap;           // kGainMapEntries, raw-frame order, 64 = x1
     double* LogTable;         // LogTableEntries: log10 of each level
     PUCHAR ToneTable;         // kToneTableEntries
-    double GammaValue;        // gamma of the current ToneTable; 1.0 leaves frames untouched
+    // 8-aligned as the kernel build lays it out; a 32-bit Linux build would give it 4, and the
+    // tests that read a loaded image's device extension use this record's offsets.
+    alignas(8) double GammaValue;  // gamma of the current ToneTable; 1.0 leaves frames untouched
     LONG Gamma;               // index into GammaTable of the gamma chosen
     double* GammaTable;       // GammaTableEntries
 };

@@ -185,9 +185,9 @@ typedef struct _FILE_DISPOSITION_INFORMATION {
 // Renames the open file (opened with DELETE access) to FileName, a "\SystemRoot\<name>" path
 // of FileNameLength bytes; FileDispositionInformation with DeleteFile set removes it. Both need
 // no other handle to the file.
-NTSTATUS ZwSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
-                              PVOID FileInformation, ULONG Length,
-                              FILE_INFORMATION_CLASS FileInformationClass);
+NTSTATUS NTAPI ZwSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
+                                    PVOID FileInformation, ULONG Length,
+                                    FILE_INFORMATION_CLASS FileInformationClass);
 
 #endif  // VEXACAM_WIN32_KERNEL
 

@@ -13,6 +13,7 @@
     VEXACAM_SYSTEM_EXPORT(Hal, KfLowerIrql)                       \
     VEXACAM_SYSTEM_EXPORT(Hal, KfRaiseIrql)                       \
     VEXACAM_SYSTEM_EXPORT(Hal, KfReleaseSpinLock)                 \
+    VEXACAM_SYSTEM_EXPORT(Ntoskrnl, DbgPrintEx)                   \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ExAllocatePool)               \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ExAllocatePoolWithTag)        \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ExFreePool)                   \
@@ -69,7 +70,9 @@
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ZwOpenKey)                    \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ZwQueryValueKey)              \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ZwReadFile)                   \
+    VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ZwSetInformationFile)         \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ZwSetValueKey)                \
+    VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ZwWaitForSingleObject)        \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ZwWriteFile)                  \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, memcpy)                       \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, memmove)                      \

@@ -36,46 +36,52 @@
     VEXACAM_FIELD(DeviceContext, RawReleaseIndex)       \
     VEXACAM_FIELD(DeviceContext, FrameTimer)            \
     VEXACAM_FIELD(DeviceContext, FrameDpc)              \
-    VEXACAM_FIELD(DeviceContext, CrossLine)             \
-    VEXACAM_FIELD(DeviceContext, CrossX)                \
-    VEXACAM_FIELD(DeviceContext, CrossY)                \
-    VEXACAM_FIELD(DeviceContext, BWPreview)             \
-    VEXACAM_FIELD(DeviceContext, OnePushWhiteBalance)   \
-    VEXACAM_FIELD(DeviceContext, OnePushExposure)       \
-    VEXACAM_FIELD(DeviceContext, LightAVG)              \
-    VEXACAM_FIELD(DeviceContext, GainMapCapture)        \
-    VEXACAM_FIELD(DeviceContext, VideoModel)            \
-    VEXACAM_FIELD(DeviceContext, LightModel)            \
-    VEXACAM_FIELD(DeviceContext, H_Off)                 \
-    VEXACAM_FIELD(DeviceContext, V_Off)                 \
-    VEXACAM_FIELD(DeviceContext, Contrast)              \
-    VEXACAM_FIELD(DeviceContext, CrossMid)              \
+    VEXACAM_FIELD(DeviceContext, Client)                \
+    VEXACAM_FIELD(DeviceContext, Image)                 \
     VEXACAM_FIELD(DeviceContext, OffsetMid)             \
     VEXACAM_FIELD(DeviceContext, ParamA)                \
     VEXACAM_FIELD(DeviceContext, ParamB)                \
     VEXACAM_FIELD(DeviceContext, ClearView)             \
     VEXACAM_FIELD(DeviceContext, ClearViewParam)        \
     VEXACAM_FIELD(DeviceContext, ParamC)                \
-    VEXACAM_FIELD(DeviceContext, DefectTable)           \
-    VEXACAM_FIELD(DeviceContext, DefectCount)           \
-    VEXACAM_FIELD(DeviceContext, DefectCapture)         \
-    VEXACAM_FIELD(DeviceContext, CaptureCountdown)      \
-    VEXACAM_FIELD(DeviceContext, SavedExposal)          \
-    VEXACAM_FIELD(DeviceContext, AEing)                 \
-    VEXACAM_FIELD(DeviceContext, ColorAdjustType)       \
+    VEXACAM_FIELD(DeviceContext, Pipeline)              \
     VEXACAM_FIELD(DeviceContext, SettingsChanged)       \
-    VEXACAM_FIELD(DeviceContext, Saturntion)            \
     VEXACAM_FIELD(DeviceContext, Sharp)                 \
-    VEXACAM_FIELD(DeviceContext, RedGain)               \
-    VEXACAM_FIELD(DeviceContext, GreenGain)             \
-    VEXACAM_FIELD(DeviceContext, BlueGain)              \
-    VEXACAM_FIELD(DeviceContext, GainMap)               \
-    VEXACAM_FIELD(DeviceContext, LogTable)              \
-    VEXACAM_FIELD(DeviceContext, ToneTable)             \
-    VEXACAM_FIELD(DeviceContext, GammaValue)            \
-    VEXACAM_FIELD(DeviceContext, Gamma)                 \
-    VEXACAM_FIELD(DeviceContext, GammaTable)            \
     VEXACAM_FIELD(DeviceContext, CommandLock)           \
+    VEXACAM_FIELD(DeviceContext, StreamControlLock)     \
+    VEXACAM_RECORD(ImageSettings)                       \
+    VEXACAM_FIELD(ImageSettings, CrossLine)             \
+    VEXACAM_FIELD(ImageSettings, CrossX)                \
+    VEXACAM_FIELD(ImageSettings, CrossY)                \
+    VEXACAM_FIELD(ImageSettings, BWPreview)             \
+    VEXACAM_FIELD(ImageSettings, OnePushWhiteBalance)   \
+    VEXACAM_FIELD(ImageSettings, OnePushExposure)       \
+    VEXACAM_FIELD(ImageSettings, LightAVG)              \
+    VEXACAM_FIELD(ImageSettings, GainMapCapture)        \
+    VEXACAM_FIELD(ImageSettings, VideoModel)            \
+    VEXACAM_FIELD(ImageSettings, LightModel)            \
+    VEXACAM_FIELD(ImageSettings, H_Off)                 \
+    VEXACAM_FIELD(ImageSettings, V_Off)                 \
+    VEXACAM_FIELD(ImageSettings, Contrast)              \
+    VEXACAM_FIELD(ImageSettings, CrossMid)              \
+    VEXACAM_FIELD(ImageSettings, AEing)                 \
+    VEXACAM_FIELD(ImageSettings, ColorAdjustType)       \
+    VEXACAM_FIELD(ImageSettings, Saturntion)            \
+    VEXACAM_FIELD(ImageSettings, DefectCapture)         \
+    VEXACAM_RECORD(ImagePipeline)                       \
+    VEXACAM_FIELD(ImagePipeline, DefectTable)           \
+    VEXACAM_FIELD(ImagePipeline, DefectCount)           \
+    VEXACAM_FIELD(ImagePipeline, CaptureCountdown)      \
+    VEXACAM_FIELD(ImagePipeline, SavedExposal)          \
+    VEXACAM_FIELD(ImagePipeline, RedGain)               \
+    VEXACAM_FIELD(ImagePipeline, GreenGain)             \
+    VEXACAM_FIELD(ImagePipeline, BlueGain)              \
+    VEXACAM_FIELD(ImagePipeline, GainMap)               \
+    VEXACAM_FIELD(ImagePipeline, LogTable)              \
+    VEXACAM_FIELD(ImagePipeline, ToneTable)             \
+    VEXACAM_FIELD(ImagePipeline, GammaValue)            \
+    VEXACAM_FIELD(ImagePipeline, Gamma)                 \
+    VEXACAM_FIELD(ImagePipeline, GammaTable)            \
     VEXACAM_RECORD(StreamContext)                       \
     VEXACAM_FIELD(StreamContext, ReadQueue)             \
     VEXACAM_FIELD(StreamContext, RingSlots)             \
