@@ -79,9 +79,9 @@ protected:
     std::string MachineOption() const { return " --machine-root " + Path("machine").string(); }
 
     // `vexacam <arguments>` run from the test's directory, on the kernel image when one is
-    // under test.
+    // under test (a run without arguments stays one: it loads no driver).
     ProgramRun Run(const std::string& arguments) const {
-        const char* image = DriverImageUnderTest();
+        const char* image = arguments.empty() ? nullptr : DriverImageUnderTest();
         const std::string driver = image != nullptr ? std::string(" --driver-image ") + image : "";
         const std::string command = "cd " + dir_.string() + " && " + VEXACAM_PROGRAM + driver +
                                     " " + arguments + " >" + Path("out.txt").string() + " 2>" +
