@@ -2,6 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <limits>
+#include <stdexcept>
+
 #include "tools/command.h"
 
 namespace vexacam::tools {
@@ -37,6 +40,28 @@ bool TableFromHex(const std::string& text, GainTable* table) {
 }
 
 json FileOrNull(const std::string& name) { return name.empty() ? json(nullptr) : json(name); }
+
+// A whole number of the field's type. nlohmann converts a fraction, a negative number or one
+// too large without a word (and a float out of range undefinedly), so the record is checked.
+template <typename Whole>
+Whole WholeNumber(const json& value, const std::string& what) {
+    const bool fits = value.is_number_unsigned()  ? value.get<uint64_t>() <= uint64_t(std::numeric_limits<Whole>::max())
+                      : value.is_number_integer() ? value.get<int64_t>() >= int64_t(std::numeric_limits<Whole>::min())
+                                                  : false;
+    if (!fits) throw std::range_error(what + " is not a whole number from " + std::to_string(std::numeric_limits<Whole>::min()) +
+                                      " to " + std::to_string(std::numeric_limits<Whole>::max()));
+    return value.get<Whole>();
+}
+
+// The files a record names sit beside it: a plain file name, never a path out of the directory.
+std::string PlainFileName(const json& value, const std::string& what) {
+    const std::string name = value.get<std::string>();
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+        name.find('\0') != std::string::npos) {
+        throw std::range_error(what + " '" + name + "' is not a file name beside the record");
+    }
+    return name;
+}
 
 }  // namespace
 
@@ -74,18 +99,18 @@ FrameRecord ParseRecordLine(const std::string& text, size_t lineNumber) {
     FrameRecord r;
     try {
         const json line = json::parse(text);
-        r.Frame = line.at("frame").get<uint32_t>();
-        r.PictureNumber = line.at("picture_number").get<int64_t>();
-        r.PresentationTime = line.at("presentation_time_100ns").get<int64_t>();
-        r.Duration = line.at("duration_100ns").get<int64_t>();
+        r.Frame = WholeNumber<uint32_t>(line.at("frame"), "frame");
+        r.PictureNumber = WholeNumber<int64_t>(line.at("picture_number"), "picture_number");
+        r.PresentationTime = WholeNumber<int64_t>(line.at("presentation_time_100ns"), "presentation_time_100ns");
+        r.Duration = WholeNumber<int64_t>(line.at("duration_100ns"), "duration_100ns");
         r.Discontinuity = line.at("discontinuity").get<bool>();
-        r.DroppedSoFar = line.at("dropped_so_far").get<int64_t>();
-        r.Width = line.at("width").get<uint32_t>();
-        r.Height = line.at("height").get<uint32_t>();
+        r.DroppedSoFar = WholeNumber<int64_t>(line.at("dropped_so_far"), "dropped_so_far");
+        r.Width = WholeNumber<uint32_t>(line.at("width"), "width");
+        r.Height = WholeNumber<uint32_t>(line.at("height"), "height");
         r.Saved = line.at("saved").get<bool>();
-        r.Files = line.at("files").get<std::vector<std::string>>();
+        for (const json& file : line.at("files")) r.Files.push_back(PlainFileName(file, "a file"));
         for (const auto& [name, value] : line.at("settings").items()) {
-            const uint32_t number = value.get<uint32_t>();
+            const uint32_t number = WholeNumber<uint32_t>(value, name);
             if (name == "OnePushWhiteBalance") {
                 r.State.WhiteBalancePending = number != 0;
             } else if (name == "OnePushExposure") {
@@ -94,8 +119,8 @@ FrameRecord ParseRecordLine(const std::string& text, size_t lineNumber) {
                 r.State.Settings[name] = number;
             }
         }
-        if (!line.at("gain_map").is_null()) r.GainMapFile = line.at("gain_map").get<std::string>();
-        if (!line.at("defect_table").is_null()) r.DefectTableFile = line.at("defect_table").get<std::string>();
+        if (!line.at("gain_map").is_null()) r.GainMapFile = PlainFileName(line.at("gain_map"), "gain_map");
+        if (!line.at("defect_table").is_null()) r.DefectTableFile = PlainFileName(line.at("defect_table"), "defect_table");
         r.ReplayChecked = line.value("replay_checked", false);
         if (line.contains("gain_tables")) {
             GainTables tables;
@@ -109,6 +134,8 @@ FrameRecord ParseRecordLine(const std::string& text, size_t lineNumber) {
         }
     } catch (const json::exception& bad) {
         FailUsage(where + " is not a frame record: " + bad.what());
+    } catch (const std::range_error& bad) {
+        FailUsage(where + ": " + bad.what());
     }
     return r;
 }
