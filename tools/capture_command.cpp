@@ -340,7 +340,11 @@ int RunCapture(const CaptureOptions& options) {
     if (summary.Failure.empty() && !plan.Settings.empty()) {
         if (std::string stored = StoreRegistry(); !stored.empty()) summary.Failure = "the settings could not be stored: " + stored;
     }
-    if (directory.has_value() && summary.Saved == 0) directory->Abandon();
+    if (directory.has_value() && summary.Saved == 0) {
+        directory->Abandon();  // the summary names no files that are not there
+        summary.Directory.clear();
+        summary.PictureKinds.clear();
+    }
     summary.Interrupted = StopRequested();
 
     // With the pictures on standard output, the summary goes with the progress to standard error.

@@ -120,6 +120,7 @@ TEST_F(CaptureFaults, AFailedCaptureLeavesNoEmptyDirectory) {
     const ProgramRun run = Run("capture --output fresh --camera fault=disconnect@1" + MachineOption());
     EXPECT_EQ(run.Status, 1);
     EXPECT_FALSE(fs::exists(Path("fresh")));
+    EXPECT_EQ(run.Out.find("fresh/"), std::string::npos) << "the summary names no files that are not there";
 }
 
 TEST_F(CaptureFaults, StandardOutputFeedsFfmpegOneFramePerPeriod) {
