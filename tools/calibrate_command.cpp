@@ -206,7 +206,10 @@ int RunCalibrate(const CalibrateOptions& options) {
     for (const CalibrationKind& candidate : kKinds) {
         if (options.kind == candidate.Name) kind = &candidate;
     }
-    if (kind == nullptr) FailUsage("say defects (capped lens, first) or gainmap (grey card), not '" + options.kind + "'");
+    if (kind == nullptr) {
+        FailUsage("say defects (capped lens, first) or gainmap (grey card)" +
+                  (options.kind.empty() ? std::string() : ", not '" + options.kind + "'"));
+    }
     SessionOptions sessionOptions;
     sessionOptions.Camera.Scene = kind->Scene;
     sessionOptions.Size = ParseFrameSize(options.format, "--format");
@@ -260,7 +263,7 @@ void AddCalibrateCommand(CLI::App& program) {
     auto options = std::make_shared<CalibrateOptions>();
     CLI::App* command = program.add_subcommand(
         "calibrate", "Capture the defect table, then the flat-field gain map, through the driver");
-    command->add_option("kind", options->kind, "defects (capped lens; first) or gainmap (grey card; second)")->required();
+    command->add_option("kind", options->kind, "defects (capped lens; first) or gainmap (grey card; second)");
     command->add_option("--format", options->format, "Frame size WIDTHxHEIGHT the tables are for")->capture_default_str();
     command->add_flag("--force", options->force, "Keep the result although the scene failed the checks");
     command->add_option("--camera", options->camera,

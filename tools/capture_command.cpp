@@ -52,7 +52,7 @@ struct CaptureOptions {
     bool png = false;
     bool noBmp = false;
     bool noSettle = false;
-    int64_t skip = -1;  // -1: settle
+    std::optional<int64_t> skip;  // none: settle
     std::vector<std::string> camera;
     std::string machineRoot;
     bool json = false;
@@ -128,11 +128,13 @@ CapturePlan MakePlan(const CaptureOptions& options) {
                       " pass the 1 GiB an AVI file can hold; use .mkv");
         }
     }
-    if (options.noSettle && options.skip >= 0) FailUsage("--no-settle and --skip: say one");
-    if (options.skip >= 0) {
-        if (options.skip > 100000) FailUsage("--skip takes 0..100000 frames, not " + std::to_string(options.skip));
+    if (options.noSettle && options.skip.has_value()) FailUsage("--no-settle and --skip: say one");
+    if (options.skip.has_value()) {
+        if (*options.skip < 0 || *options.skip > 100000) {
+            FailUsage("--skip takes 0..100000 frames, not " + std::to_string(*options.skip));
+        }
         plan.Settle = false;
-        plan.Skip = static_cast<uint32_t>(options.skip);
+        plan.Skip = static_cast<uint32_t>(*options.skip);
     }
     if (options.noSettle) plan.Settle = false;
     return plan;

@@ -190,7 +190,7 @@ void AddControlsCommand(CLI::App& program) {
     command->add_option("--machine-root", options->machineRoot, "Directory of the machine's registry and SystemRoot");
     command->add_option("--flags", options->flags, "For procamp Brightness and WhiteBalance: auto or manual");
     command->add_flag("--json", options->json, "list and reset: one JSON value on standard output");
-    command->add_option("action", options->args, "list | get ... | set ... | reset")->required();
+    command->add_option("action", options->args, "list | get ... | set ... | reset");
     SetCommandAction(command, [options] { return RunControls(*options); });
 }
 

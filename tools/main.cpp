@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
         if (program.get_subcommands().empty()) {
             std::fprintf(stderr, "vexacam: %s (commands: %s)\n", e.what(), commands.c_str());
         } else {
-            std::fprintf(stderr, "vexacam: %s\n", e.what());
+            const std::string name = program.get_subcommands().front()->get_name();
+            std::fprintf(stderr, "vexacam %s: %s (see 'vexacam %s --help')\n", name.c_str(), e.what(), name.c_str());
         }
         return kUsageError;
     } catch (const std::exception& e) {

@@ -52,7 +52,11 @@ const Failure kFailures[] = {
     {"controls set camera.Present 1", 2, "cannot be set"},
     {"controls set OnePushWhiteBalance 1", 2, "capture --set"},    // a request of a running stream
     {"controls set GainMapCapture 1", 2, "calibrate gainmap"},
-    {"info --bogus", 2, "--bogus"},
+    {"capture --skip -1", 2, "0..100000"},                          // was taken as "settle"
+    {"controls", 2, "list, get, set or reset"},
+    {"calibrate", 2, "defects (capped lens, first) or gainmap"},
+    {"process --size 64x32 --output x.bmp", 2, "vexacam process: --input is required"},
+    {"info --bogus", 2, "vexacam info: The following argument was not expected: --bogus"},
     {"--bogus", 2, "capture, controls"},                            // the commands
 };
 
