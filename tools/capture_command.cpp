@@ -114,6 +114,9 @@ CapturePlan MakePlan(const CaptureOptions& options) {
     outputs.Png = options.png;
     outputs.Raw = options.raw;
     outputs.VideoPath = options.video;
+    if (toStandardOutput && ::isatty(STDOUT_FILENO)) {
+        FailUsage("--output - writes raw frames for another program; pipe it into one (see --help)");
+    }
     if (toStandardOutput && (options.png || options.raw)) {
         FailUsage("--output - sends the pictures to standard output; --png and --raw need a directory");
     }

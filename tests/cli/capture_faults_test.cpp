@@ -140,5 +140,16 @@ TEST_F(CaptureFaults, StandardOutputFeedsFfmpegOneFramePerPeriod) {
     EXPECT_FALSE(fs::exists(Path("capture"))) << "no directory with standard output";
 }
 
+TEST_F(CaptureFaults, StandardOutputIsNotPouredOntoATerminal) {
+    if (!HaveProgram("script")) GTEST_SKIP() << "no 'script' to give the program a terminal";
+    const std::string command = "cd " + dir_.string() + " && script -qec '" + VEXACAM_PROGRAM +
+                                " capture --output - --frames 3 --no-settle" + MachineOption() +
+                                "' /dev/null >tty.txt 2>&1";
+    EXPECT_NE(std::system(command.c_str()), 0);
+    const std::string shown = ReadText(Path("tty.txt"));
+    EXPECT_NE(shown.find("pipe it into"), std::string::npos) << shown.substr(0, 200);
+    EXPECT_LT(shown.size(), 1000u) << "no picture bytes on the terminal";
+}
+
 }  // namespace
 }  // namespace vexacam_cli_test
