@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "controls/calibration_file_names.h"
 #include "host/files/system_path.h"
@@ -14,6 +12,7 @@
 #include "imaging/pipeline_tables.h"
 #include "imaging/process_frame.h"
 #include "imaging/tone_table.h"
+#include "tools/whole_file.h"
 
 namespace vexacam::tools {
 namespace {
@@ -62,13 +61,6 @@ ULONG Loaded(Load how, uint32_t value) {
         case Load::Dword: break;
     }
     return value;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<char>* bytes) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
 }
 
 std::string Narrow(PCWSTR wide) {
@@ -123,14 +115,14 @@ uint64_t OfflineDevice::MaxSamples() { return kGainMapEntries; }
 // As the loader: a gain map fills the leading entries it holds (the rest stay unity), a
 // defect table gives one entry per whole 4-byte record up to the table's size.
 std::string OfflineDevice::LoadCalibrationFiles(const std::string& gainMapPath, const std::string& defectsPath) {
-    std::vector<char> bytes;
+    std::vector<uint8_t> bytes;
     if (!gainMapPath.empty()) {
-        if (!ReadWholeFile(gainMapPath, &bytes)) return "cannot read " + gainMapPath;
+        if (std::string problem = ReadWholeFile(gainMapPath, &bytes); !problem.empty()) return problem;
         const size_t used = size_t{width_} * height_ * sizeof(SHORT);
         std::memcpy(pipeline_->GainMap, bytes.data(), std::min(bytes.size(), used));
     }
     if (!defectsPath.empty()) {
-        if (!ReadWholeFile(defectsPath, &bytes)) return "cannot read " + defectsPath;
+        if (std::string problem = ReadWholeFile(defectsPath, &bytes); !problem.empty()) return problem;
         const size_t entries = std::min<size_t>(bytes.size() / sizeof(DefectEntry), kDefectTableEntries);
         std::memcpy(pipeline_->DefectTable, bytes.data(), entries * sizeof(DefectEntry));
         if (entries != 0) pipeline_->DefectCount = static_cast<ULONG>(entries);

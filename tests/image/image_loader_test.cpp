@@ -250,6 +250,12 @@ uint32_t FileOffsetOf(const std::vector<uint8_t>& file, int section) {
     return ReadAt<SectionHeader>(file, SectionHeaderOffset(section)).PointerToRawData;
 }
 
+// Where the first import's first lookup entry (its first routine's name) sits in the file.
+uint32_t FirstLookupEntryOffset(const PeBuilder& builder, const std::vector<uint8_t>& file) {
+    const uint32_t importsAt = FileOffsetOf(file, builder.ImportSection());
+    return importsAt + ReadAt<uint32_t>(file, importsAt) - PeBuilder::SectionAddress(builder.ImportSection());
+}
+
 const TableDamage kTableDamages[] = {
     {"a relocation past the end of the image",
      [](PeBuilder& b, auto& f) {
@@ -288,9 +294,7 @@ const TableDamage kTableDamages[] = {
      "outside the image"},
     {"a routine name outside the image",
      [](PeBuilder& b, auto& f) {
-         const uint32_t lookup = ReadAt<uint32_t>(f, FileOffsetOf(f, b.ImportSection())) -
-                                 PeBuilder::SectionAddress(b.ImportSection());
-         PatchAt<uint32_t>(f, FileOffsetOf(f, b.ImportSection()) + lookup,
+         PatchAt<uint32_t>(f, FirstLookupEntryOffset(b, f),
                            [](auto& name) { name = 0x7FFFFFFE; });
      },
      "outside the image"},
@@ -304,17 +308,13 @@ const TableDamage kTableDamages[] = {
              h.SizeOfRawData = 0x1000;
              h.VirtualSize = 0x1000;
          });
-         const uint32_t lookup = ReadAt<uint32_t>(f, FileOffsetOf(f, b.ImportSection())) -
-                                 PeBuilder::SectionAddress(b.ImportSection());
-         PatchAt<uint32_t>(f, FileOffsetOf(f, b.ImportSection()) + lookup,
+         PatchAt<uint32_t>(f, FirstLookupEntryOffset(b, f),
                            [&](auto& name) { name = PeBuilder::SectionAddress(last + 1) - 4; });
      },
      "unterminated"},
     {"an import by ordinal",
      [](PeBuilder& b, auto& f) {
-         const uint32_t lookup = ReadAt<uint32_t>(f, FileOffsetOf(f, b.ImportSection())) -
-                                 PeBuilder::SectionAddress(b.ImportSection());
-         PatchAt<uint32_t>(f, FileOffsetOf(f, b.ImportSection()) + lookup,
+         PatchAt<uint32_t>(f, FirstLookupEntryOffset(b, f),
                            [](auto& name) { name = 0x80000007; });
      },
      "ordinal 7"},
