@@ -27,14 +27,16 @@ unsigned long long ReadXcr0() {
 VECTOR_LEVEL AskCpu() {
     unsigned Eax, Ebx, Ecx, Edx;
     if (!__get_cpuid(1, &Eax, &Ebx, &Ecx, &Edx) || !HasBit(Edx, 26)) return VectorLevelScalar;
-    // Wider registers only where the floating-point save keeps them (not a 32-bit kernel).
-    if (VEXACAM_SAVED_VECTOR_BITS < 256) return VectorLevelSse2;
     const unsigned Leaf1Ecx = Ecx;
+    if (!HasBit(Leaf1Ecx, 9)) return VectorLevelSse2;
+    if (!HasBit(Leaf1Ecx, 19)) return VectorLevelSsse3;
+    // Wider registers only where the floating-point save keeps them (not a 32-bit kernel).
+    if (VEXACAM_SAVED_VECTOR_BITS < 256) return VectorLevelSse41;
     const bool OsSavesYmm = HasBit(Leaf1Ecx, 27) && (ReadXcr0() & 0x6) == 0x6;
-    if (!OsSavesYmm || !HasBit(Leaf1Ecx, 12) || !HasBit(Leaf1Ecx, 28)) return VectorLevelSse2;
-    if (!__get_cpuid_count(7, 0, &Eax, &Ebx, &Ecx, &Edx)) return VectorLevelSse2;
+    if (!OsSavesYmm || !HasBit(Leaf1Ecx, 12) || !HasBit(Leaf1Ecx, 28)) return VectorLevelSse41;
+    if (!__get_cpuid_count(7, 0, &Eax, &Ebx, &Ecx, &Edx)) return VectorLevelSse41;
     const bool Avx2 = HasBit(Ebx, 5) && HasBit(Ebx, 3) && HasBit(Ebx, 8);
-    if (!Avx2) return VectorLevelSse2;
+    if (!Avx2) return VectorLevelSse41;
     const bool OsSavesZmm = (ReadXcr0() & 0xE6) == 0xE6;
     const bool Avx512 = HasBit(Ebx, 16) && HasBit(Ebx, 17) && HasBit(Ebx, 30) &&
                         HasBit(Ebx, 31) && HasBit(Ecx, 1);
@@ -62,6 +64,8 @@ const char* VectorLevelName(VECTOR_LEVEL Level) {
     switch (Level) {
         case VectorLevelScalar: return "scalar";
         case VectorLevelSse2: return "sse2";
+        case VectorLevelSsse3: return "ssse3";
+        case VectorLevelSse41: return "sse41";
         case VectorLevelAvx2: return "avx2";
         case VectorLevelAvx512: return "avx512";
     }

@@ -10,12 +10,14 @@
 enum VECTOR_LEVEL : LONG {
     VectorLevelScalar = 0,  // plain C++, the reference every other body must match byte for byte
     VectorLevelSse2 = 1,    // 128-bit integer SIMD (baseline of every x86-64 CPU)
-    VectorLevelAvx2 = 2,    // 256-bit integer SIMD with FMA, BMI1 and BMI2
-    VectorLevelAvx512 = 3,  // 512-bit: AVX-512 F, BW, DQ, VL and VBMI (byte permutes)
+    VectorLevelSsse3 = 2,   // 128-bit with byte shuffles and 16-bit multiply-adds
+    VectorLevelSse41 = 3,   // 128-bit with blends, 32-bit multiplies and widening loads
+    VectorLevelAvx2 = 4,    // 256-bit integer SIMD with FMA, BMI1 and BMI2
+    VectorLevelAvx512 = 5,  // 512-bit: AVX-512 F, BW, DQ, VL and VBMI (byte permutes)
 };
 
 // Best level this CPU and OS support. Detected on first use, then cached; callable at any IRQL.
 VECTOR_LEVEL DetectedVectorLevel();
 
-// Short lower-case name of a level ("scalar", "sse2", "avx2", "avx512") for test and bench output.
+// Short lower-case name of a level ("scalar", "sse2", "ssse3", "sse41", "avx2", "avx512") for test and bench output.
 const char* VectorLevelName(VECTOR_LEVEL Level);

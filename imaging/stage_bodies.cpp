@@ -25,6 +25,17 @@ constexpr StageBodies kSse2Bodies = {
     ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
 };
 
+// Until their own bodies exist, the SSSE3 and SSE4.1 levels run the SSE2 ones.
+constexpr StageBodies kSsse3Bodies = {
+    VectorLevelSsse3,    &DemosaicKernelsSse2, ApplyColourGainsScalar, MapBytesScalar,
+    ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
+};
+
+constexpr StageBodies kSse41Bodies = {
+    VectorLevelSse41,    &DemosaicKernelsSse2, ApplyColourGainsScalar, MapBytesScalar,
+    ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
+};
+
 constexpr StageBodies kAvx2Bodies = {
     VectorLevelAvx2,     &DemosaicKernelsAvx2, ApplyColourGainsScalar, MapBytesScalar,
     ApplyFlatFieldAvx2,  SeparateRowPairAvx2,  ContrastRowsAvx2,       AdjustRowAvx2,
@@ -46,6 +57,8 @@ const StageBodies& StageBodiesFor(VECTOR_LEVEL Level) {
     switch (Level) {
         case VectorLevelAvx512: return kAvx512Bodies;
         case VectorLevelAvx2: return kAvx2Bodies;
+        case VectorLevelSse41: return kSse41Bodies;
+        case VectorLevelSsse3: return kSsse3Bodies;
         case VectorLevelSse2: return kSse2Bodies;
         case VectorLevelScalar: break;
     }

@@ -83,7 +83,8 @@ TEST(ApplyFlatField, GainsScaleAndSaturate) {
         {127, 129, 255, "16383 / 64 = 255.98"}, {64, 0, 0, "black stays black"},
     };
     // Sixty-four pixels so that every body's vector loop and its tail both see each case.
-    for (VECTOR_LEVEL level : {VectorLevelScalar, VectorLevelSse2, VectorLevelAvx2, VectorLevelAvx512}) {
+    for (VECTOR_LEVEL level : {VectorLevelScalar, VectorLevelSse2, VectorLevelSsse3, VectorLevelSse41,
+                               VectorLevelAvx2, VectorLevelAvx512}) {
         colour::VectorLevelScope scope(level);
         for (const auto& c : cases) {
             std::vector<UCHAR> frame(72, c.level);
