@@ -22,5 +22,7 @@ VOID SaturateRow(PUCHAR Row, ULONG RowBytes, LONG Factor);
 // Bodies per vector level. Direction is -1 to desaturate, +1 to saturate.
 VOID AdjustRowScalar(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction);
 VOID AdjustRowSse2(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction);
+VOID AdjustRowSsse3(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction);
+VOID AdjustRowSse41(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction);
 VOID AdjustRowAvx2(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction);
 VOID AdjustRowAvx512(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction);

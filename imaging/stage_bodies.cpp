@@ -9,7 +9,7 @@
 
 namespace {
 
-// Below AVX2 the colour separation has no vector form: every block is the scalar loop's.
+// At SSE2 the colour separation has no vector form: every block is the scalar loop's.
 ULONG SeparateNoRowPair(PUCHAR, ULONG) { return 2; }
 
 constexpr StageBodies kScalarBodies = {
@@ -25,15 +25,15 @@ constexpr StageBodies kSse2Bodies = {
     ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
 };
 
-// Until their own bodies exist, the SSSE3 and SSE4.1 levels run the SSE2 ones.
+// Where the SSSE3 and SSE4.1 levels have no body of their own, they run the SSE2 one.
 constexpr StageBodies kSsse3Bodies = {
     VectorLevelSsse3,    &DemosaicKernelsSse2, ApplyColourGainsScalar, MapBytesScalar,
-    ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
+    ApplyFlatFieldSse2,  SeparateRowPairSsse3, ContrastRowsSse2,      AdjustRowSsse3,
 };
 
 constexpr StageBodies kSse41Bodies = {
     VectorLevelSse41,    &DemosaicKernelsSse2, ApplyColourGainsScalar, MapBytesScalar,
-    ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
+    ApplyFlatFieldSse2,  SeparateRowPairSse41, ContrastRowsSse2,      AdjustRowSse41,
 };
 
 constexpr StageBodies kAvx2Bodies = {

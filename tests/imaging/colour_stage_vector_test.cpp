@@ -125,6 +125,36 @@ TEST(ColourStageVectors, SaturationMatchesScalar) {
     }
 }
 
+TEST(ColourStageVectors, SaturationMatchesScalarOnNarrowPictures) {
+    // Rows of one to nine pixels: no whole vector step, exactly one, and one with every tail.
+    std::mt19937 random(17);
+    for (ULONG width = 1; width <= 9; ++width) {
+        const FrameSize size{width, 4};
+        const auto picture = colour::RandomBytes(size_t{width} * 4 * 3, random);
+        for (ULONG saturation : {0u, 3u, 15u, 200u}) {
+            ExpectLevelsAgree(picture, [&](std::vector<UCHAR>& p) {
+                AdjustSaturation(p.data(), size.Width, size.Height, saturation);
+            }, Describe(size, "narrow saturation", static_cast<LONG>(saturation)));
+        }
+    }
+}
+
+TEST(ColourStageVectors, SaturationRowsMatchScalarAtEveryFactor) {
+    // The largest factor brings the 16-bit products to their limit; each factor in both
+    // directions, on rows whose pixels reach every level and every grey.
+    std::mt19937 random(18);
+    auto row = colour::RandomBytes(3 * 257, random);
+    const UCHAR extremes[] = {255, 0, 0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0, 255, 255, 0, 255};
+    std::copy(std::begin(extremes), std::end(extremes), row.begin() + 3 * 4);
+    for (LONG factor = 0; factor <= MaxSaturationFactor; ++factor) {
+        for (auto* adjust : {&DesaturateRow, &SaturateRow}) {
+            ExpectLevelsAgree(row, [&](std::vector<UCHAR>& r) {
+                adjust(r.data(), static_cast<ULONG>(r.size()), factor);
+            }, Describe({257, 1}, adjust == &SaturateRow ? "saturate row" : "desaturate row", factor));
+        }
+    }
+}
+
 TEST(ColourStageVectors, GainsAndToneTableMatchScalar) {
     std::mt19937 random(15);
     for (FrameSize size : SizesUnderTest()) {
