@@ -6,7 +6,7 @@
 #include "imaging/process_frame.h"
 
 #include "imaging/calibration_capture.h"
-#include "imaging/colour_gains.h"
+#include "imaging/colour_and_tone.h"
 #include "imaging/contrast.h"
 #include "imaging/defects.h"
 #include "imaging/demosaic.h"
@@ -16,7 +16,6 @@
 #include "imaging/repair_edges.h"
 #include "imaging/saturation.h"
 #include "imaging/table_access.h"
-#include "imaging/tone_table.h"
 #include "imaging/white_balance.h"
 #include "platform/kernel.h"
 
@@ -132,10 +131,9 @@ VOID StepWhiteBalance(const FRAME& Frame) {
 
 VOID StepColourAndTone(const FRAME& Frame) {
     ImagePipeline* Pipeline = Frame.Pipeline;
-    ApplyColourGains(Frame.Width, Frame.Height, Frame.Raw, Pipeline->RedGain, Pipeline->GreenGain,
-                     Pipeline->BlueGain);
-    ApplyToneTable(ReadGammaValue(&Pipeline->GammaValue), Frame.Width, Frame.Height, Frame.Raw,
-                   Pipeline->ToneTable);
+    ApplyColourGainsAndTone(Frame.Width, Frame.Height, Frame.Raw, Pipeline->RedGain,
+                            Pipeline->GreenGain, Pipeline->BlueGain,
+                            ReadGammaValue(&Pipeline->GammaValue), Pipeline->ToneTable);
 }
 
 VOID StepGainMapCapture(const FRAME& Frame) {

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "colour_stage_support.h"
+#include "imaging/colour_and_tone.h"
 #include "imaging/colour_gains.h"
 #include "imaging/contrast.h"
 #include "imaging/flat_field.h"
@@ -173,6 +174,52 @@ TEST(ColourStageVectors, GainsAndToneTableMatchScalar) {
         ExpectLevelsAgree(frame, [&](std::vector<UCHAR>& f) {
             ApplyToneTable(2.0, size.Width, size.Height, f.data(), red.data());
         }, Describe(size, "tone table", red[0]));
+    }
+}
+
+TEST(ColourStageVectors, ComposedGainsAndToneGiveTheTwoStagesBytes) {
+    std::mt19937 random(19);
+    std::vector<UCHAR> identity(256), doubled(256);
+    for (int i = 0; i < 256; ++i) identity[i] = static_cast<UCHAR>(i);
+    SetGain(doubled.data(), 1000);
+    const auto noise = colour::RandomBytes(256, random);
+    auto oneOff = identity;
+    oneOff[77] = 78;
+    struct Case {
+        const std::vector<UCHAR>* red;
+        const std::vector<UCHAR>* green;
+        const std::vector<UCHAR>* blue;
+        const std::vector<UCHAR>* tone;
+        double gamma;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {&identity, &identity, &identity, &identity, 1.0, "defaults: nothing to do"},
+        {&identity, &identity, &identity, &noise, 1.0, "gamma 1.0 ignores a stale tone table"},
+        {&identity, &identity, &identity, &noise, 2.0, "tone table alone"},
+        {&noise, &doubled, &identity, &identity, 2.0, "gains alone"},
+        {&noise, &doubled, &oneOff, &noise, 0.5, "both, each colour its own"},
+        {&identity, &identity, &oneOff, &identity, 1.0, "one level of one colour moved"},
+    };
+    for (FrameSize size : SizesUnderTest()) {
+        const auto frame = colour::RandomBytes(size_t{size.Width} * size.Height, random);
+        for (const auto& c : cases) {
+            auto expected = frame;
+            {
+                colour::VectorLevelScope scope(VectorLevelScalar);
+                ApplyColourGains(size.Width, size.Height, expected.data(), c.red->data(),
+                                 c.green->data(), c.blue->data());
+                ApplyToneTable(c.gamma, size.Width, size.Height, expected.data(), c.tone->data());
+            }
+            for (LONG level = VectorLevelScalar; level <= DetectedVectorLevel(); ++level) {
+                colour::VectorLevelScope scope(static_cast<VECTOR_LEVEL>(level));
+                auto output = frame;
+                ApplyColourGainsAndTone(size.Width, size.Height, output.data(), c.red->data(),
+                                        c.green->data(), c.blue->data(), c.gamma, c.tone->data());
+                ASSERT_TRUE(output == expected) << c.reason << " " << Describe(size, "composed", 0)
+                                                << " at " << VectorLevelName(static_cast<VECTOR_LEVEL>(level));
+            }
+        }
     }
 }
 
