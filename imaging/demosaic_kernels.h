@@ -31,5 +31,7 @@ DEMOSAIC_SCALAR_SPAN GreySpanReversed;
 // Kernel sets per vector level; a set is null when the build has no body for that level.
 extern const DEMOSAIC_KERNELS DemosaicKernelsScalar;
 extern const DEMOSAIC_KERNELS DemosaicKernelsSse2;
+extern const DEMOSAIC_KERNELS DemosaicKernelsSsse3;
+extern const DEMOSAIC_KERNELS DemosaicKernelsSse41;
 extern const DEMOSAIC_KERNELS DemosaicKernelsAvx2;
 extern const DEMOSAIC_KERNELS DemosaicKernelsAvx512;

@@ -1,6 +1,7 @@
 // Width-generic demosaic arithmetic for the vectorised row-pair kernels (internal).
 //
-// Included only by demosaic_sse2.cpp, demosaic_avx2.cpp and demosaic_avx512.cpp, each compiled
+// Included only by demosaic_sse2.cpp, demosaic_shuffle.h (SSSE3, SSE4.1), demosaic_avx2.cpp and
+// demosaic_avx512.cpp, each compiled
 // for its own instruction set; everything here has internal linkage so that the linker never
 // merges one file's instantiation into another's. Each including file supplies the part that
 // differs most between instruction sets, the planar-to-BGR interleave:

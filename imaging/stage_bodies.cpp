@@ -27,12 +27,12 @@ constexpr StageBodies kSse2Bodies = {
 
 // Where the SSSE3 and SSE4.1 levels have no body of their own, they run the SSE2 one.
 constexpr StageBodies kSsse3Bodies = {
-    VectorLevelSsse3,    &DemosaicKernelsSse2, ApplyColourGainsScalar, MapBytesScalar,
+    VectorLevelSsse3,    &DemosaicKernelsSsse3, ApplyColourGainsScalar, MapBytesScalar,
     ApplyFlatFieldSse2,  SeparateRowPairSsse3, ContrastRowsSse2,      AdjustRowSsse3,
 };
 
 constexpr StageBodies kSse41Bodies = {
-    VectorLevelSse41,    &DemosaicKernelsSse2, ApplyColourGainsScalar, MapBytesScalar,
+    VectorLevelSse41,    &DemosaicKernelsSse41, ApplyColourGainsScalar, MapBytesScalar,
     ApplyFlatFieldSse2,  SeparateRowPairSse41, ContrastRowsSse2,      AdjustRowSse41,
 };
 
