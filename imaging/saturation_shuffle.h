@@ -13,7 +13,9 @@
 #include "imaging/saturation.h"
 #include "imaging/saturation_kernel.h"
 
-namespace saturation_shuffle {
+// Internal linkage: two files compile this, each for its own instruction set, and the linker must
+// not keep one copy for both.
+namespace {
 
 constexpr ULONG kStepBytes = 15;  // five pixels
 constexpr char Z = -128;          // shuffle index giving 0
@@ -24,7 +26,7 @@ struct Constants {
     __m128i LowFactor, HighFactor;
 };
 
-inline Constants MakeConstants(SHORT SignedFactor) {
+Constants MakeConstants(SHORT SignedFactor) {
     Constants C;
     C.Blues = _mm_setr_epi8(0, Z, 3, Z, 6, Z, 9, Z, 12, Z, Z, Z, Z, Z, Z, Z);
     C.Greens = _mm_setr_epi8(1, Z, 4, Z, 7, Z, 10, Z, 13, Z, Z, Z, Z, Z, Z, Z);
@@ -38,7 +40,7 @@ inline Constants MakeConstants(SHORT SignedFactor) {
     return C;
 }
 
-inline __m128i WidenLow(__m128i Bytes) {
+__m128i WidenLow(__m128i Bytes) {
 #if defined(__SSE4_1__)
     return _mm_cvtepu8_epi16(Bytes);
 #else
@@ -47,12 +49,12 @@ inline __m128i WidenLow(__m128i Bytes) {
 }
 
 // v + ((v - grey) x factor >> 3) with a saturating add; the factor carries the direction.
-inline __m128i AdjustWords(__m128i Levels, __m128i Greys, __m128i Factor) {
+__m128i AdjustWords(__m128i Levels, __m128i Greys, __m128i Factor) {
     const __m128i Product = _mm_mullo_epi16(_mm_sub_epi16(Levels, Greys), Factor);
     return _mm_adds_epi16(Levels, _mm_srai_epi16(Product, 3));
 }
 
-inline __m128i AdjustStep(__m128i Bytes, const Constants& C) {
+__m128i AdjustStep(__m128i Bytes, const Constants& C) {
     const __m128i Sums = _mm_add_epi16(_mm_add_epi16(_mm_shuffle_epi8(Bytes, C.Blues),
                                                      _mm_shuffle_epi8(Bytes, C.Greens)),
                                        _mm_shuffle_epi8(Bytes, C.Reds));
@@ -63,10 +65,7 @@ inline __m128i AdjustStep(__m128i Bytes, const Constants& C) {
     return _mm_packus_epi16(Low, High);
 }
 
-}  // namespace saturation_shuffle
-
-inline VOID SaturationShuffleBody(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction) {
-    using namespace saturation_shuffle;
+VOID SaturationShuffleBody(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG Direction) {
     const Constants C = MakeConstants(static_cast<SHORT>(Factor * Direction));
     ULONG Offset = 0;
     __m128i Pending = _mm_setzero_si128();
@@ -81,3 +80,5 @@ inline VOID SaturationShuffleBody(PUCHAR Row, ULONG RowBytes, LONG Factor, LONG 
     if (Offset != 0) _mm_storeu_si128(reinterpret_cast<__m128i*>(Row + Offset - kStepBytes), Pending);
     for (; Offset + 3 <= RowBytes; Offset += 3) AdjustPixel(Row + Offset, Factor, Direction);
 }
+
+}  // namespace

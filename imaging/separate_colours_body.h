@@ -10,6 +10,10 @@
 
 #include "imaging/contrast.h"
 
+// Internal linkage: the files of two levels instantiate the same N, each for its own instruction
+// set, and the linker must not keep one for both.
+namespace {
+
 template <int N>
 struct SeparateLanes {
     typedef int Ints __attribute__((vector_size(4 * N)));
@@ -74,3 +78,5 @@ ULONG SeparateRowPairBody(PUCHAR Upper, ULONG Width) {
     }
     return Column;
 }
+
+}  // namespace
