@@ -8,9 +8,11 @@
 VOID ApplyColourGains(ULONG Width, ULONG Height, PUCHAR Frame, const UCHAR* RedGain,
                       const UCHAR* GreenGain, const UCHAR* BlueGain);
 
-// Bodies per vector level. A byte-table lookup has no profitable form without byte permutes, so
-// below AVX-512 VBMI the scalar body serves.
+// Bodies per vector level. A byte-table lookup needs byte shuffles and blends: SSE2, SSSE3 and
+// AVX2 use the scalar body.
 VOID ApplyColourGainsScalar(ULONG Width, ULONG Height, PUCHAR Frame, const UCHAR* RedGain,
                             const UCHAR* GreenGain, const UCHAR* BlueGain);
+VOID ApplyColourGainsSse41(ULONG Width, ULONG Height, PUCHAR Frame, const UCHAR* RedGain,
+                           const UCHAR* GreenGain, const UCHAR* BlueGain);
 VOID ApplyColourGainsAvx512(ULONG Width, ULONG Height, PUCHAR Frame, const UCHAR* RedGain,
                             const UCHAR* GreenGain, const UCHAR* BlueGain);

@@ -18,8 +18,8 @@ constexpr StageBodies kScalarBodies = {
 };
 
 #if defined(__x86_64__) || defined(__i386__)
-// A byte-table lookup has no profitable form without byte permutes: below AVX-512 VBMI the
-// colour gains and the tone table stay scalar.
+// A byte-table lookup gains little without byte permutes: the colour gains and the tone table
+// are scalar except at SSE4.1 (shuffles and blends) and AVX-512 VBMI.
 constexpr StageBodies kSse2Bodies = {
     VectorLevelSse2,     &DemosaicKernelsSse2, ApplyColourGainsScalar, MapBytesScalar,
     ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
@@ -32,7 +32,7 @@ constexpr StageBodies kSsse3Bodies = {
 };
 
 constexpr StageBodies kSse41Bodies = {
-    VectorLevelSse41,    &DemosaicKernelsSse41, ApplyColourGainsScalar, MapBytesScalar,
+    VectorLevelSse41,    &DemosaicKernelsSse41, ApplyColourGainsSse41, MapBytesSse41,
     ApplyFlatFieldSse2,  SeparateRowPairSse41, ContrastRowsSse2,      AdjustRowSse41,
 };
 

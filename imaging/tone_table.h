@@ -17,6 +17,7 @@ VOID BuildToneTable(double* GammaValue, double G, PUCHAR ToneTable, const double
 VOID ApplyToneTable(double GammaValue, ULONG Width, ULONG Height, PUCHAR Frame,
                     const UCHAR* ToneTable);
 
-// Bodies per vector level (Count samples); below AVX-512 VBMI the scalar body serves.
+// Bodies per vector level (Count samples); SSE2, SSSE3 and AVX2 use the scalar body.
 VOID MapBytesScalar(PUCHAR Bytes, SIZE_T Count, const UCHAR* Table);
+VOID MapBytesSse41(PUCHAR Bytes, SIZE_T Count, const UCHAR* Table);
 VOID MapBytesAvx512(PUCHAR Bytes, SIZE_T Count, const UCHAR* Table);
