@@ -38,6 +38,7 @@ ULONG SeparateRowPairAvx512(PUCHAR Upper, ULONG Width);
 // already been limited as above.
 VOID ContrastRowsScalar(ULONG Width, ULONG Height, PUCHAR Frame, UCHAR Contrast, BOOLEAN Emphasis);
 VOID ContrastRowsSse2(ULONG Width, ULONG Height, PUCHAR Frame, UCHAR Contrast, BOOLEAN Emphasis);
+VOID ContrastRowsSse41(ULONG Width, ULONG Height, PUCHAR Frame, UCHAR Contrast, BOOLEAN Emphasis);
 VOID ContrastRowsAvx2(ULONG Width, ULONG Height, PUCHAR Frame, UCHAR Contrast, BOOLEAN Emphasis);
 VOID ContrastRowsAvx512(ULONG Width, ULONG Height, PUCHAR Frame, UCHAR Contrast,
                         BOOLEAN Emphasis);

@@ -14,5 +14,6 @@ VOID ApplyFlatField(ULONG Width, ULONG Height, PUCHAR Frame, const SHORT* GainMa
 // pixels, no size checks.
 VOID ApplyFlatFieldScalar(PUCHAR Frame, const SHORT* GainMap, SIZE_T Count);
 VOID ApplyFlatFieldSse2(PUCHAR Frame, const SHORT* GainMap, SIZE_T Count);
+VOID ApplyFlatFieldSse41(PUCHAR Frame, const SHORT* GainMap, SIZE_T Count);
 VOID ApplyFlatFieldAvx2(PUCHAR Frame, const SHORT* GainMap, SIZE_T Count);
 VOID ApplyFlatFieldAvx512(PUCHAR Frame, const SHORT* GainMap, SIZE_T Count);

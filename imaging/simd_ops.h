@@ -1,8 +1,9 @@
 // Width-independent 16-bit lane operations for the vectorised stage bodies.
 //
 // A body is written once as a template over one of these structs and instantiated in the file
-// compiled for that instruction set (*_sse2.cpp, *_avx2.cpp, *_avx512.cpp). Lanes are 16-bit
-// words; bytes are loaded zero-extended and stored with unsigned saturation, in memory order.
+// compiled for that instruction set (*_sse2.cpp, *_sse41.cpp, *_avx2.cpp, *_avx512.cpp). Lanes
+// are 16-bit words; bytes are loaded zero-extended and stored with unsigned saturation, in
+// memory order.
 #pragma once
 
 #include <immintrin.h>
@@ -16,12 +17,19 @@
 #include "platform/types.h"
 
 #if defined(__SSE2__)
-struct Sse2Ops {
+// 128-bit lanes at SSE2, or at SSE4.1 (widening loads and blends). One type per level, so that
+// each level's file keeps its own copy of every operation.
+template <int Sse4>
+struct Sse128Ops {
     using Vector = __m128i;
     static constexpr ULONG Lanes = 8;
     static Vector LoadBytes(const UCHAR* Bytes) {
-        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Bytes)),
-                                 _mm_setzero_si128());
+        const __m128i Eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(Bytes));
+        if constexpr (Sse4 != 0) {
+            return _mm_cvtepu8_epi16(Eight);
+        } else {
+            return _mm_unpacklo_epi8(Eight, _mm_setzero_si128());
+        }
     }
     static VOID StoreBytes(PUCHAR Bytes, Vector Words) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(Bytes), _mm_packus_epi16(Words, Words));
@@ -44,7 +52,11 @@ struct Sse2Ops {
     }
     // Mask lanes are all ones or all zeros: Mask ? A : B.
     static Vector Select(Vector Mask, Vector A, Vector B) {
-        return _mm_or_si128(_mm_and_si128(Mask, A), _mm_andnot_si128(Mask, B));
+        if constexpr (Sse4 != 0) {
+            return _mm_blendv_epi8(B, A, Mask);
+        } else {
+            return _mm_or_si128(_mm_and_si128(Mask, A), _mm_andnot_si128(Mask, B));
+        }
     }
     // Full 32-bit products of signed words, shifted right arithmetically and saturated back to
     // words, lanes in their original order.
@@ -56,6 +68,11 @@ struct Sse2Ops {
         return _mm_packs_epi32(First, Second);
     }
 };
+using Sse2Ops = Sse128Ops<0>;
+#endif
+
+#if defined(__SSE4_1__)
+using Sse41Ops = Sse128Ops<1>;
 #endif
 
 #if defined(__AVX2__)

@@ -25,7 +25,7 @@ constexpr StageBodies kSse2Bodies = {
     ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
 };
 
-// Where the SSSE3 and SSE4.1 levels have no body of their own, they run the SSE2 one.
+// Where the SSSE3 or SSE4.1 level has no body of its own, it runs the SSE2 one.
 constexpr StageBodies kSsse3Bodies = {
     VectorLevelSsse3,    &DemosaicKernelsSsse3, ApplyColourGainsScalar, MapBytesScalar,
     ApplyFlatFieldSse2,  SeparateRowPairSsse3, ContrastRowsSse2,      AdjustRowSsse3,
@@ -33,7 +33,7 @@ constexpr StageBodies kSsse3Bodies = {
 
 constexpr StageBodies kSse41Bodies = {
     VectorLevelSse41,    &DemosaicKernelsSse41, ApplyColourGainsSse41, MapBytesSse41,
-    ApplyFlatFieldSse2,  SeparateRowPairSse41, ContrastRowsSse2,      AdjustRowSse41,
+    ApplyFlatFieldSse41, SeparateRowPairSse41, ContrastRowsSse41,     AdjustRowSse41,
 };
 
 constexpr StageBodies kAvx2Bodies = {
