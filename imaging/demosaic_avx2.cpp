@@ -10,32 +10,10 @@ constexpr ULONG kDemosaicVectorBytes = 32;
 
 namespace {
 
-// Per half: byte shuffles that place blue, green and red (or grey) of 16 pixels into three
-// 16-byte pieces; 0x80 leaves a byte zero for the other channels to fill. Both halves of a
-// 32-byte row use the same shuffle.
-struct HALF_SHUFFLES {
-    UCHAR Blue[3][32];
-    UCHAR Green[3][32];
-    UCHAR Red[3][32];
-    UCHAR Grey[3][32];
-};
-
-constexpr HALF_SHUFFLES MakeShuffles(bool Reversed) {
-    HALF_SHUFFLES Table{};
-    for (int Piece = 0; Piece < 3; ++Piece) {
-        for (int Byte = 0; Byte < 32; ++Byte) {
-            const auto [Pixel, Channel] = InterleavedByte(16 * Piece + Byte % 16, 16, Reversed);
-            Table.Blue[Piece][Byte] = static_cast<UCHAR>(Channel == 0 ? Pixel : 0x80);
-            Table.Green[Piece][Byte] = static_cast<UCHAR>(Channel == 1 ? Pixel : 0x80);
-            Table.Red[Piece][Byte] = static_cast<UCHAR>(Channel == 2 ? Pixel : 0x80);
-            Table.Grey[Piece][Byte] = static_cast<UCHAR>(Pixel);
-        }
-    }
-    return Table;
-}
-
-alignas(32) constexpr HALF_SHUFFLES ForwardShuffles = MakeShuffles(false);
-alignas(32) constexpr HALF_SHUFFLES ReversedShuffles = MakeShuffles(true);
+// Both halves of a 32-byte row use the same shuffle.
+using HALF_SHUFFLES = PIECE_SHUFFLES<32>;
+alignas(32) constexpr HALF_SHUFFLES ForwardShuffles = MakePieceShuffles<32>(false);
+alignas(32) constexpr HALF_SHUFFLES ReversedShuffles = MakePieceShuffles<32>(true);
 
 __m256i Shuffle(__m256i Value, const UCHAR* Pattern) {
     return _mm256_shuffle_epi8(Value, _mm256_load_si256(reinterpret_cast<const __m256i*>(Pattern)));

@@ -12,31 +12,8 @@ constexpr ULONG kDemosaicVectorBytes = 16;
 
 namespace {
 
-// Shuffles placing the channels of 16 pixels into the three pieces; 0x80 leaves a byte zero for
-// the other channels to fill.
-struct PIECE_SHUFFLES {
-    UCHAR Blue[3][16];
-    UCHAR Green[3][16];
-    UCHAR Red[3][16];
-    UCHAR Grey[3][16];
-};
-
-constexpr PIECE_SHUFFLES MakePieceShuffles(bool Reversed) {
-    PIECE_SHUFFLES Table{};
-    for (int Piece = 0; Piece < 3; ++Piece) {
-        for (int Byte = 0; Byte < 16; ++Byte) {
-            const auto [Pixel, Channel] = InterleavedByte(16 * Piece + Byte, 16, Reversed);
-            Table.Blue[Piece][Byte] = static_cast<UCHAR>(Channel == 0 ? Pixel : 0x80);
-            Table.Green[Piece][Byte] = static_cast<UCHAR>(Channel == 1 ? Pixel : 0x80);
-            Table.Red[Piece][Byte] = static_cast<UCHAR>(Channel == 2 ? Pixel : 0x80);
-            Table.Grey[Piece][Byte] = static_cast<UCHAR>(Pixel);
-        }
-    }
-    return Table;
-}
-
-alignas(16) constexpr PIECE_SHUFFLES ForwardPieceShuffles = MakePieceShuffles(false);
-alignas(16) constexpr PIECE_SHUFFLES ReversedPieceShuffles = MakePieceShuffles(true);
+alignas(16) constexpr PIECE_SHUFFLES<16> ForwardPieceShuffles = MakePieceShuffles<16>(false);
+alignas(16) constexpr PIECE_SHUFFLES<16> ReversedPieceShuffles = MakePieceShuffles<16>(true);
 
 __m128i ShufflePiece(__m128i Value, const UCHAR* Pattern) {
     return _mm_shuffle_epi8(Value, _mm_load_si128(reinterpret_cast<const __m128i*>(Pattern)));
@@ -44,7 +21,7 @@ __m128i ShufflePiece(__m128i Value, const UCHAR* Pattern) {
 
 template <bool Reversed>
 void StoreColour(PUCHAR Dest, BYTES Blue, BYTES Green, BYTES Red) {
-    const PIECE_SHUFFLES& Table = Reversed ? ReversedPieceShuffles : ForwardPieceShuffles;
+    const PIECE_SHUFFLES<16>& Table = Reversed ? ReversedPieceShuffles : ForwardPieceShuffles;
     __m128i* Out = reinterpret_cast<__m128i*>(Dest);
     for (int Piece = 0; Piece < 3; ++Piece) {
         _mm_storeu_si128(Out + Piece,
@@ -56,7 +33,7 @@ void StoreColour(PUCHAR Dest, BYTES Blue, BYTES Green, BYTES Red) {
 
 template <bool Reversed>
 void StoreGrey(PUCHAR Dest, BYTES Luma) {
-    const PIECE_SHUFFLES& Table = Reversed ? ReversedPieceShuffles : ForwardPieceShuffles;
+    const PIECE_SHUFFLES<16>& Table = Reversed ? ReversedPieceShuffles : ForwardPieceShuffles;
     __m128i* Out = reinterpret_cast<__m128i*>(Dest);
     for (int Piece = 0; Piece < 3; ++Piece) {
         _mm_storeu_si128(Out + Piece, ShufflePiece((__m128i)Luma, Table.Grey[Piece]));

@@ -36,6 +36,32 @@ constexpr INTERLEAVED_BYTE InterleavedByte(int Index, int Pixels, bool Reversed)
     return {Reversed ? Pixels - 1 - Index / 3 : Index / 3, Index % 3};
 }
 
+// Byte shuffles of the shuffle-based bodies: they place blue, green and red (or grey) of 16
+// pixels into the three 16-byte pieces of their 48 interleaved bytes, the same in each 16-byte
+// half of a Bytes-wide register; 0x80 leaves a byte zero for the other channels to fill.
+template <int Bytes>
+struct PIECE_SHUFFLES {
+    UCHAR Blue[3][Bytes];
+    UCHAR Green[3][Bytes];
+    UCHAR Red[3][Bytes];
+    UCHAR Grey[3][Bytes];
+};
+
+template <int Bytes>
+constexpr PIECE_SHUFFLES<Bytes> MakePieceShuffles(bool Reversed) {
+    PIECE_SHUFFLES<Bytes> Table{};
+    for (int Piece = 0; Piece < 3; ++Piece) {
+        for (int Byte = 0; Byte < Bytes; ++Byte) {
+            const auto [Pixel, Channel] = InterleavedByte(16 * Piece + Byte % 16, 16, Reversed);
+            Table.Blue[Piece][Byte] = static_cast<UCHAR>(Channel == 0 ? Pixel : 0x80);
+            Table.Green[Piece][Byte] = static_cast<UCHAR>(Channel == 1 ? Pixel : 0x80);
+            Table.Red[Piece][Byte] = static_cast<UCHAR>(Channel == 2 ? Pixel : 0x80);
+            Table.Grey[Piece][Byte] = static_cast<UCHAR>(Pixel);
+        }
+    }
+    return Table;
+}
+
 inline BYTES Load(const UCHAR* Source) {
     BYTES Value;
     __builtin_memcpy(&Value, Source, sizeof(Value));
