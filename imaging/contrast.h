@@ -27,8 +27,8 @@ VOID AdjustContrast(ULONG Width, ULONG Height, const UCHAR* Source, PUCHAR Desti
 VOID SeparateColours(ULONG Width, ULONG Height, PUCHAR Frame);
 
 // Colour separation of one row pair with vectors, from column 2; returns the column where the
-// blocks left for the scalar loop start. No SSE2 form: it lacks byte shuffles, 32-bit multiplies
-// and blends, and its emulations cost more than they save.
+// blocks left for the scalar loop start.
+ULONG SeparateRowPairSse2(PUCHAR Upper, ULONG Width);
 ULONG SeparateRowPairSsse3(PUCHAR Upper, ULONG Width);
 ULONG SeparateRowPairSse41(PUCHAR Upper, ULONG Width);
 ULONG SeparateRowPairAvx2(PUCHAR Upper, ULONG Width);

@@ -1,6 +1,6 @@
 // Colour separation for N blocks at a time, written once with GCC vector extensions and
-// instantiated in the files compiled for SSSE3 and SSE4.1 (N = 4), AVX2 (N = 8) and AVX-512
-// (N = 16).
+// instantiated in the files compiled for SSE2, SSSE3 and SSE4.1 (N = 4), AVX2 (N = 8) and
+// AVX-512 (N = 16).
 //
 // Blocks are independent, so any grouping gives the reference's bytes. The six orderings are
 // resolved with masks in the reference's order of precedence; the pull's division is done in

@@ -1,4 +1,4 @@
-// Colour separation body for Ssse3: four blocks per vector.
+// Colour separation body for SSSE3: four blocks per vector, as at SSE2.
 #include "imaging/separate_colours_body.h"
 
 ULONG SeparateRowPairSsse3(PUCHAR Upper, ULONG Width) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-// At SSE2 the colour separation has no vector form: every block is the scalar loop's.
+// Without vectors every block of the colour separation is the scalar loop's.
 ULONG SeparateNoRowPair(PUCHAR, ULONG) { return 2; }
 
 constexpr StageBodies kScalarBodies = {
@@ -22,7 +22,7 @@ constexpr StageBodies kScalarBodies = {
 // are scalar except at SSE4.1 (shuffles and blends) and AVX-512 VBMI.
 constexpr StageBodies kSse2Bodies = {
     VectorLevelSse2,     &DemosaicKernelsSse2, ApplyColourGainsScalar, MapBytesScalar,
-    ApplyFlatFieldSse2,  SeparateNoRowPair,   ContrastRowsSse2,       AdjustRowSse2,
+    ApplyFlatFieldSse2,  SeparateRowPairSse2, ContrastRowsSse2,       AdjustRowSse2,
 };
 
 // Where the SSSE3 or SSE4.1 level has no body of its own, it runs the SSE2 one.
