@@ -80,6 +80,19 @@ NTSTATUS SetAutoExposure(host::AdapterClient& adapter, bool on) {
                                 &data, sizeof(data), sizeof(data)});
 }
 
+NTSTATUS SwitchOffAutoExposureFor(host::AdapterClient& adapter, const Control& control, ULONG flags,
+                                  bool* switchedOff) {
+    *switchedOff = false;
+    const bool manualExposure = (control.Set == ControlSet::Camera && control.Id == kControlExposal) ||
+                                (control.Shape == ValueShape::ProcAmp && control.Id == KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS &&
+                                 flags != KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO);
+    bool on = false;
+    if (!manualExposure || !NT_SUCCESS(GetAutoExposure(adapter, &on)) || !on) return STATUS_SUCCESS;
+    const NTSTATUS status = SetAutoExposure(adapter, false);
+    *switchedOff = NT_SUCCESS(status);
+    return status;
+}
+
 NTSTATUS ReadControl(host::AdapterClient& adapter, const Control& control, ControlReading* reading) {
     *reading = {};
     switch (control.Shape) {

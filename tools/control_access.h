@@ -35,4 +35,10 @@ NTSTATUS WriteControl(host::AdapterClient& adapter, const Control& control,
 NTSTATUS SetAutoExposure(host::AdapterClient& adapter, bool on);
 NTSTATUS GetAutoExposure(host::AdapterClient& adapter, bool* on);
 
+// Exposure by hand is taken only while automatic exposure is off: before a write of the
+// exposure (or a manual write of the amplifier's brightness) it is switched off when on.
+// *SwitchedOff tells whether it was; a failure of the switch is returned.
+NTSTATUS SwitchOffAutoExposureFor(host::AdapterClient& adapter, const Control& control, ULONG flags,
+                                  bool* switchedOff);
+
 }  // namespace vexacam::tools

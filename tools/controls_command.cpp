@@ -13,6 +13,7 @@
 #include "controls/camera_control_ids.h"
 #include "tools/command.h"
 #include "tools/control_access.h"
+#include "tools/control_json.h"
 #include "tools/control_arguments.h"
 #include "tools/control_table.h"
 #include "tools/driver_bringup.h"
@@ -28,38 +29,6 @@ struct ControlsOptions {
     std::string flags;  // amplifier sets: auto or manual
     bool json = false;
 };
-
-std::string Qualified(const Control& control) {
-    return std::string(SetName(control.Set)) + "." + control.Name;
-}
-
-nlohmann::json ReadingJson(const ControlReading& reading) {
-    if (!reading.Parts.empty()) {
-        return {{"height", reading.Parts[0]}, {"width", reading.Parts[1]}, {"x", reading.Parts[2]}, {"y", reading.Parts[3]}};
-    }
-    if (reading.HasNumber) return reading.Number;
-    return nullptr;
-}
-
-nlohmann::json ControlJson(const Control& control, const ControlReading& reading, NTSTATUS status) {
-    nlohmann::json json = {
-        {"set", SetName(control.Set)},
-        {"name", control.Name},
-        {"value", NT_SUCCESS(status) ? ReadingJson(reading) : nlohmann::json(nullptr)},
-        {"settable", Settable(control)},
-    };
-    if (control.Set != ControlSet::Registry) json["id"] = control.Id;
-    if (control.Ranged) {
-        json["min"] = control.Range.Minimum;
-        json["max"] = control.Range.Maximum;
-        json["step"] = control.Range.Step;
-        json["default"] = control.Range.Default;
-    }
-    if (control.Means != nullptr) json["same_as"] = control.Means;
-    if (!reading.Flags.empty()) json["flags"] = reading.Flags;
-    if (!NT_SUCCESS(status)) json["error"] = "get failed with status " + StatusText(status);
-    return json;
-}
 
 int ListControls(host::AdapterClient& adapter, bool json) {
     nlohmann::json all = nlohmann::json::array();
@@ -85,20 +54,8 @@ int ListControls(host::AdapterClient& adapter, bool json) {
 std::string ReadBack(host::AdapterClient& adapter, const Control& control) {
     ControlReading reading;
     const NTSTATUS status = ReadControl(adapter, control, &reading);
-    if (!NT_SUCCESS(status)) FailRuntime("get " + Qualified(control) + " failed with status " + StatusText(status));
+    if (!NT_SUCCESS(status)) FailRuntime("get " + QualifiedName(control) + " failed with status " + StatusText(status));
     return reading.Text;
-}
-
-// Exposure by hand is taken only while automatic exposure is off, as capture --set does it.
-bool SwitchOffAutoExposureFor(host::AdapterClient& adapter, const Control& control, ULONG flags) {
-    const bool manualExposure = (control.Set == ControlSet::Camera && control.Id == kControlExposal) ||
-                                (control.Shape == ValueShape::ProcAmp && control.Id == KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS &&
-                                 flags != KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO);
-    bool on = false;
-    if (!manualExposure || !NT_SUCCESS(GetAutoExposure(adapter, &on)) || !on) return false;
-    const NTSTATUS status = SetAutoExposure(adapter, false);
-    if (!NT_SUCCESS(status)) FailRuntime("automatic exposure could not be switched off (status " + StatusText(status) + ")");
-    return true;
 }
 
 // A stored setting that no property reaches goes straight into the registry; the driver reads
@@ -107,7 +64,7 @@ int SetStoredValue(const Control& control, int64_t value) {
     WriteStoredValue(control.Name, static_cast<uint32_t>(value));
     const std::string stored = StoreRegistry();
     if (!stored.empty()) FailRuntime("the setting could not be stored: " + stored);
-    std::printf("%s = %lld\n", Qualified(control).c_str(), static_cast<long long>(value));
+    std::printf("%s = %lld\n", QualifiedName(control).c_str(), static_cast<long long>(value));
     return kDone;
 }
 
@@ -152,13 +109,17 @@ int RunControls(const ControlsOptions& options) {
     if (command.Action == ControlAction::List) {
         result = ListControls(adapter, options.json);
     } else if (command.Action == ControlAction::Get) {
-        std::printf("%s = %s\n", Qualified(*command.Target).c_str(), ReadBack(adapter, *command.Target).c_str());
+        std::printf("%s = %s\n", QualifiedName(*command.Target).c_str(), ReadBack(adapter, *command.Target).c_str());
     } else {
         const Control& control = *command.Target;
-        const bool switchedOff = SwitchOffAutoExposureFor(adapter, control, command.Flags);
+        bool switchedOff = false;
+        const NTSTATUS switched = SwitchOffAutoExposureFor(adapter, control, command.Flags, &switchedOff);
+        if (!NT_SUCCESS(switched)) {
+            FailRuntime("automatic exposure could not be switched off (status " + StatusText(switched) + ")");
+        }
         const NTSTATUS status = WriteControl(adapter, control, command.Values, command.Flags);
-        if (!NT_SUCCESS(status)) FailRuntime("set " + Qualified(control) + " failed with status " + StatusText(status));
-        std::printf("%s = %s%s\n", Qualified(control).c_str(), ReadBack(adapter, control).c_str(),
+        if (!NT_SUCCESS(status)) FailRuntime("set " + QualifiedName(control) + " failed with status " + StatusText(status));
+        std::printf("%s = %s%s\n", QualifiedName(control).c_str(), ReadBack(adapter, control).c_str(),
                     switchedOff ? " (automatic exposure switched off)" : "");
     }
     const NTSTATUS closed = device.Close();

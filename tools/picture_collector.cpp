@@ -82,20 +82,32 @@ bool PictureCollector::Take(const host::CompletedRead& read, const std::function
     return false;
 }
 
+bool PictureCollector::Round(const std::function<bool(DeliveredPicture&)>& take, bool* more, std::string* failure) {
+    KeepReadsQueued();
+    stream_.WaitForCompletedRead(kPollInterval);
+    for (const host::CompletedRead& read : stream_.TakeCompletedReads()) {
+        if (!Take(read, take, more, failure)) return false;
+    }
+    return true;
+}
+
+std::string PictureCollector::CollectOnce(const std::function<void(DeliveredPicture&)>& take) {
+    bool more = true;
+    std::string failure;
+    Round([&](DeliveredPicture& picture) { take(picture); return true; }, &more, &failure);
+    return failure;
+}
+
 std::string PictureCollector::Collect(const std::function<bool(DeliveredPicture&)>& take) {
     const LONGLONG stallLimit = std::max(kStallLimit, 20 * frameInterval_);
     LONGLONG lastPicture = host::Now();
     bool more = true;
     while (more && !StopRequested()) {
-        KeepReadsQueued();
-        stream_.WaitForCompletedRead(kPollInterval);
+        const uint32_t before = delivered_;
+        std::string failure;
+        if (!Round(take, &more, &failure)) return failure;
         const LONGLONG now = host::Now();
-        for (const host::CompletedRead& read : stream_.TakeCompletedReads()) {
-            const uint32_t before = delivered_;
-            std::string failure;
-            if (!Take(read, take, &more, &failure)) return failure;
-            if (delivered_ != before) lastPicture = now;
-        }
+        if (delivered_ != before) lastPicture = now;
         if (more && now - lastPicture > stallLimit) {
             return "no frame from the driver for " + std::to_string(stallLimit / host::kSecond) + " s after " +
                    std::to_string(delivered_) + " frames";

@@ -45,12 +45,18 @@ public:
     // The stream must be running; can be called again, the reads stay queued in between.
     // Returns "" or why the stream failed.
     std::string Collect(const std::function<bool(DeliveredPicture&)>& take);
+    // One round of Collect for a caller with other work between rounds: keeps the reads
+    // queued, waits a short while for pictures and hands each one that came to Take. No stall
+    // limit. Returns "" or why the stream failed.
+    std::string CollectOnce(const std::function<void(DeliveredPicture&)>& take);
     // After the stream was stopped: takes the remaining (cancelled) reads.
     void Drain();
     uint32_t Delivered() const { return delivered_; }
 
 private:
     void KeepReadsQueued();
+    // Queues, waits and takes what came; false with *failure set when the stream failed.
+    bool Round(const std::function<bool(DeliveredPicture&)>& take, bool* more, std::string* failure);
     // One completed read; false with *failure set when it ends the capture.
     bool Take(const host::CompletedRead& read, const std::function<bool(DeliveredPicture&)>& take,
               bool* more, std::string* failure);

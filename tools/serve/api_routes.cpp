@@ -1,0 +1,268 @@
+#include "tools/serve/api_routes.h"
+
+#include <httplib.h>
+// The resolver's headers that httplib brings in name an opcode DELETE, as the platform names an
+// access right.
+#undef DELETE
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+#include "tools/command.h"
+#include "tools/control_access.h"
+#include "tools/control_arguments.h"
+#include "tools/control_json.h"
+#include "tools/machine_registry.h"
+#include "tools/serve/camera_service.h"
+#include "tools/serve/snapshot_store.h"
+#include "tools/status_text.h"
+
+namespace vexacam::tools {
+namespace {
+
+using nlohmann::json;
+
+void Reply(httplib::Response& response, int status, const json& body) {
+    response.status = status;
+    response.set_content(body.dump(), "application/json");
+}
+
+void Refuse(httplib::Response& response, int status, const std::string& message) {
+    Reply(response, status, {{"error", message}});
+}
+
+// The body as a JSON object; 400 and false otherwise.
+bool TakeObject(const httplib::Request& request, httplib::Response& response, json* body) {
+    *body = json::parse(request.body, nullptr, false);
+    if (body->is_discarded() || !body->is_object()) {
+        Refuse(response, 400, "the body must be a JSON object");
+        return false;
+    }
+    return true;
+}
+
+// Runs Act, turning a refusal into 400 and any other failure into 409 (the camera is gone,
+// the driver failed) with its line.
+template <typename Act>
+void Answer(httplib::Response& response, Act act) {
+    try {
+        act();
+    } catch (const CommandFailure& failure) {
+        Refuse(response, failure.Status() == kUsageError ? 400 : 409, failure.what());
+    } catch (const std::exception& failure) {
+        Refuse(response, 500, failure.what());
+    }
+}
+
+// A JSON number that is a whole number, as the command line's text for it; the command line's
+// parser then checks it.
+std::string WholeNumberText(const json& value) {
+    if (value.is_number_integer()) return value.dump();
+    FailUsage("a value must be a whole number, not " + value.dump());
+}
+
+// The control and values of a POST, through the parsers of `controls set` and `capture --set`.
+ControlCommand ParseControlChange(const std::string& set, const std::string& name, const json& body) {
+    if (!body.contains("value")) FailUsage("say the value: {\"value\": N}");
+    const json& value = body["value"];
+    std::string flags;
+    if (body.contains("flags")) {
+        if (!body["flags"].is_string()) FailUsage("flags is \"auto\" or \"manual\"");
+        flags = body["flags"].get<std::string>();
+    }
+    std::vector<std::string> args = {"set", set, name};
+    if (value.is_array()) {
+        for (const json& part : value) args.push_back(WholeNumberText(part));
+    } else {
+        args.push_back(WholeNumberText(value));
+    }
+    // One-shot requests are taken as `capture --set` takes them.
+    const Control* control = FindInSet(ControlSet::Camera, name);
+    if (set == "camera" && control != nullptr && control->Use == ControlUse::Request) {
+        if (!flags.empty()) FailUsage("flags go only with procamp.Brightness and procamp.WhiteBalance");
+        const SettingAssignment assignment =
+            ParseSettingAssignment(std::string(control->Name) + "=" + args.back(), SettingPlace::Capture);
+        ControlCommand command;
+        command.Action = ControlAction::Set;
+        command.Target = assignment.Setting;
+        command.Values = {assignment.Value};
+        return command;
+    }
+    ControlCommand command = ParseControlCommand(args, flags);
+    if (command.Target->Shape == ValueShape::Stored) {
+        FailUsage(QualifiedName(*command.Target) + " is read when a stream opens and kept by the driver: set it with "
+                  "'vexacam controls set' while the server is not running");
+    }
+    return command;
+}
+
+json ControlWithStored(host::AdapterClient& adapter, const Control& control) {
+    ControlReading reading;
+    const NTSTATUS status = ReadControl(adapter, control, &reading);
+    json entry = ControlJson(control, reading, status);
+    // What the registry holds for it, which the driver brings up with next time.
+    uint32_t stored = 0;
+    if (control.Use == ControlUse::Setting && control.Means == nullptr && control.Set != ControlSet::Registry &&
+        ReadStoredValue(control.Name, &stored)) {
+        entry["stored"] = stored;
+    }
+    return entry;
+}
+
+void NeedCamera(CaptureSession* session) {
+    if (session == nullptr) FailRuntime("the camera is gone; bring it back first");
+}
+
+void AddControlRoutes(httplib::Server& server, CameraService& camera) {
+    server.Get("/api/controls", [&camera](const httplib::Request&, httplib::Response& response) {
+        Answer(response, [&] {
+            json all = json::array();
+            camera.Call([&](CaptureSession* session) {
+                NeedCamera(session);
+                for (const Control& control : Controls()) all.push_back(ControlWithStored(session->Adapter(), control));
+            });
+            Reply(response, 200, all);
+        });
+    });
+    server.Get(R"(/api/controls/(\w+)/(\w+))", [&camera](const httplib::Request& request, httplib::Response& response) {
+        Answer(response, [&] {
+            const ControlCommand command = ParseControlCommand({"get", request.matches[1].str(), request.matches[2].str()}, "");
+            json entry;
+            camera.Call([&](CaptureSession* session) {
+                NeedCamera(session);
+                entry = ControlWithStored(session->Adapter(), *command.Target);
+            });
+            Reply(response, 200, entry);
+        });
+    });
+    server.Post(R"(/api/controls/(\w+)/(\w+))", [&camera](const httplib::Request& request, httplib::Response& response) {
+        json body;
+        if (!TakeObject(request, response, &body)) return;
+        Answer(response, [&] {
+            const ControlCommand command = ParseControlChange(request.matches[1].str(), request.matches[2].str(), body);
+            json entry;
+            camera.Call([&](CaptureSession* session) {
+                NeedCamera(session);
+                const Control& control = *command.Target;
+                bool switchedOff = false;
+                NTSTATUS status = SwitchOffAutoExposureFor(session->Adapter(), control, command.Flags, &switchedOff);
+                if (NT_SUCCESS(status)) status = WriteControl(session->Adapter(), control, command.Values, command.Flags);
+                if (!NT_SUCCESS(status)) {
+                    FailRuntime("set " + QualifiedName(control) + " failed with status " + StatusText(status));
+                }
+                entry = ControlWithStored(session->Adapter(), control);
+                entry["auto_exposure_switched_off"] = switchedOff;
+            });
+            Reply(response, 200, entry);
+        });
+    });
+}
+
+json FiguresJson(CameraService& camera) {
+    const CameraFigures figures = camera.Figures();
+    const PreviewFigures preview = camera.Hub().Figures();
+    json histogram = json::object();
+    const char* names[] = {"blue", "green", "red"};
+    for (size_t channel = 0; channel < 3; ++channel) histogram[names[channel]] = preview.Histogram[channel];
+    return {
+        {"connected", figures.Connected},
+        {"running", figures.Running},
+        {"problem", figures.Problem},
+        {"width", figures.Width},
+        {"height", figures.Height},
+        {"delivered", figures.Delivered},
+        {"driver_dropped", figures.DriverDropped},
+        {"fps", figures.FramesPerSecond},
+        {"cpu_ms_per_frame", figures.CpuMsPerFrame},
+        {"exposure", figures.Exposure},
+        {"viewers", camera.Hub().Viewers()},
+        {"preview_width", preview.ShownWidth},
+        {"preview_height", preview.ShownHeight},
+        {"preview_encoded", preview.Encoded},
+        {"preview_replaced", preview.Replaced},
+        {"encoder_ms_per_frame", preview.Encoded > 0 ? preview.EncoderCpuSeconds * 1e3 / preview.Encoded : 0.0},
+        {"histogram", histogram},
+    };
+}
+
+void AddStreamRoutes(httplib::Server& server, CameraService& camera) {
+    server.Get("/api/formats", [&camera](const httplib::Request&, httplib::Response& response) {
+        json formats = json::array();
+        for (const OfferedFormat& format : camera.Formats()) {
+            formats.push_back({{"width", format.Width}, {"height", format.Height}, {"fps", format.FramesPerSecond}});
+        }
+        const CameraFigures figures = camera.Figures();
+        Reply(response, 200, {{"formats", formats}, {"current", {{"width", figures.Width}, {"height", figures.Height}}}});
+    });
+    server.Post("/api/format", [&camera](const httplib::Request& request, httplib::Response& response) {
+        json body;
+        if (!TakeObject(request, response, &body)) return;
+        Answer(response, [&] {
+            if (!body.contains("width") || !body.contains("height")) FailUsage("say the size: {\"width\": W, \"height\": H}");
+            const std::string text = WholeNumberText(body["width"]) + "x" + WholeNumberText(body["height"]);
+            camera.SwitchFormat(ParseFrameSize(text, "the format"));
+            Reply(response, 200, FiguresJson(camera));
+        });
+    });
+    server.Get("/api/stats", [&camera](const httplib::Request&, httplib::Response& response) {
+        Reply(response, 200, FiguresJson(camera));
+    });
+    server.Post("/api/stream", [&camera](const httplib::Request& request, httplib::Response& response) {
+        json body;
+        if (!TakeObject(request, response, &body)) return;
+        Answer(response, [&] {
+            if (!body.contains("running") || !body["running"].is_boolean()) FailUsage("say {\"running\": true} or false");
+            if (body["running"].get<bool>()) {
+                camera.Start();
+            } else {
+                camera.Stop();
+            }
+            Reply(response, 200, FiguresJson(camera));
+        });
+    });
+    server.Post("/api/camera", [&camera](const httplib::Request& request, httplib::Response& response) {
+        json body;
+        if (!TakeObject(request, response, &body)) return;
+        Answer(response, [&] {
+            const json action = body.contains("action") ? body["action"] : json();
+            if (action == "unplug") {
+                camera.Unplug();
+            } else if (action == "bring-back") {
+                camera.BringBack();
+            } else {
+                FailUsage("action is \"unplug\" or \"bring-back\"");
+            }
+            Reply(response, 200, FiguresJson(camera));
+        });
+    });
+}
+
+void AddSnapshotRoute(httplib::Server& server, CameraService& camera, SnapshotStore& snapshots) {
+    server.Post("/api/snapshot", [&camera, &snapshots](const httplib::Request& request, httplib::Response& response) {
+        json body;
+        if (!TakeObject(request, response, &body)) return;
+        const json kind = body.contains("kind") ? body["kind"] : json("bmp");
+        if (kind != "bmp" && kind != "png") return Refuse(response, 400, "kind is \"bmp\" or \"png\"");
+        FullPicture picture;
+        if (!camera.Hub().CopyNewest(&picture)) return Refuse(response, 409, "no picture has arrived yet");
+        std::string name;
+        std::vector<uint8_t> bytes;
+        const std::string problem =
+            snapshots.Save(picture, kind == "bmp" ? SnapshotKind::Bmp : SnapshotKind::Png, &name, &bytes);
+        if (!problem.empty()) return Refuse(response, 500, problem);
+        response.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
+        response.set_content(std::string(bytes.begin(), bytes.end()), kind == "bmp" ? "image/bmp" : "image/png");
+    });
+}
+
+}  // namespace
+
+void AddApiRoutes(httplib::Server& server, CameraService& camera, SnapshotStore& snapshots) {
+    AddControlRoutes(server, camera);
+    AddStreamRoutes(server, camera);
+    AddSnapshotRoute(server, camera, snapshots);
+}
+
+}  // namespace vexacam::tools

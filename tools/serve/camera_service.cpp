@@ -1,0 +1,284 @@
+#include "tools/serve/camera_service.h"
+
+#include <time.h>
+
+#include <exception>
+#include <future>
+
+#include "host/kernel/clock.h"
+#include "tools/command.h"
+#include "tools/control_access.h"
+#include "tools/control_table.h"
+#include "tools/machine_registry.h"
+#include "tools/status_text.h"
+
+namespace vexacam::tools {
+namespace {
+
+constexpr int64_t kFiguresInterval = host::kSecond / 2;
+
+double ProcessCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+CameraService::CameraService(const SessionOptions& options, PreviewSize preview)
+    : options_(options), hub_(buffers_, preview) {
+    Open(options.Size);
+    StartStream();
+    thread_ = std::thread([this] { Loop(); });
+}
+
+CameraService::~CameraService() { Shutdown(); }
+
+std::vector<OfferedFormat> CameraService::Formats() const {
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    return formats_;
+}
+
+CameraFigures CameraService::Figures() const {
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    return figures_;
+}
+
+void CameraService::Call(const std::function<void(CaptureSession*)>& job) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> result = done->get_future();
+    {
+        std::lock_guard<std::mutex> hold(jobsLock_);
+        if (stopping_) FailRuntime("the server is stopping");
+        jobs_.push_back([this, &job, done] {
+            try {
+                job(session_.get());
+                done->set_value();
+            } catch (...) {
+                done->set_exception(std::current_exception());
+            }
+        });
+    }
+    jobsWaiting_.notify_one();
+    result.get();
+}
+
+void CameraService::Start() {
+    Call([this](CaptureSession* session) {
+        if (session == nullptr) FailRuntime("the camera is gone; bring it back first");
+        if (collector_ == nullptr) StartStream();
+    });
+}
+
+void CameraService::Stop() {
+    Call([this](CaptureSession*) {
+        StopStream();
+        std::lock_guard<std::mutex> hold(figuresLock_);
+        figures_.Problem.clear();
+    });
+}
+
+void CameraService::SwitchFormat(FrameSize size) {
+    std::string offered;
+    bool found = false;
+    for (const OfferedFormat& format : Formats()) {
+        found = found || (format.Width == size.Width && format.Height == size.Height);
+        offered += (offered.empty() ? "" : ", ") + std::to_string(format.Width) + "x" + std::to_string(format.Height);
+    }
+    if (!found) {
+        FailUsage("format " + std::to_string(size.Width) + "x" + std::to_string(size.Height) +
+                  " is not one the driver offers (" + offered + ")");
+    }
+    Call([this, size](CaptureSession*) {
+        const bool wasRunning = collector_ != nullptr || session_ == nullptr;
+        const std::string closed = Close();
+        Open(size);  // a size the driver does not offer throws status 2 with the sizes it does
+        if (wasRunning) StartStream();
+        if (!closed.empty()) FailRuntime(closed);
+    });
+}
+
+void CameraService::Unplug() {
+    Call([this](CaptureSession* session) {
+        if (session == nullptr || !Figures().Connected) FailRuntime("the camera is already gone");
+        session->Camera().Unplug();
+    });
+}
+
+void CameraService::BringBack() {
+    Call([this](CaptureSession*) {
+        Close();  // what went wrong with the gone camera is no news
+        Open(options_.Size);
+        StartStream();
+    });
+}
+
+std::string CameraService::Shutdown() {
+    {
+        std::lock_guard<std::mutex> hold(jobsLock_);
+        if (stopping_) return shutdownProblem_;
+        stopping_ = true;
+    }
+    jobsWaiting_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    hub_.Stop();
+    shutdownProblem_ = Close();
+    return shutdownProblem_;
+}
+
+void CameraService::Loop() {
+    std::unique_lock<std::mutex> hold(jobsLock_);
+    while (true) {
+        RunJobs(hold);
+        if (stopping_) break;
+        if (collector_ != nullptr) {
+            hold.unlock();
+            Collect();
+            UpdateFigures(false);
+            hold.lock();
+        } else {
+            jobsWaiting_.wait_for(hold, std::chrono::milliseconds(50), [&] { return stopping_ || !jobs_.empty(); });
+        }
+    }
+    // Jobs that came in the meantime fail rather than wait for ever.
+    for (auto& job : jobs_) {
+        hold.unlock();
+        job();
+        hold.lock();
+    }
+    jobs_.clear();
+}
+
+void CameraService::RunJobs(std::unique_lock<std::mutex>& hold) {
+    while (!jobs_.empty()) {
+        std::function<void()> job = std::move(jobs_.front());
+        jobs_.pop_front();
+        hold.unlock();
+        job();
+        hold.lock();
+    }
+}
+
+void CameraService::Open(FrameSize size) {
+    SessionOptions options = options_;
+    options.Size = size;
+    try {
+        session_ = std::make_unique<CaptureSession>(options);
+    } catch (const CommandFailure& failure) {
+        std::lock_guard<std::mutex> hold(figuresLock_);
+        figures_.Connected = false;
+        figures_.Running = false;
+        figures_.Problem = failure.what();
+        throw;
+    }
+    std::vector<OfferedFormat> formats;
+    for (const KSDATARANGE* range : session_->Adapter().Formats(0)) {
+        if (range->FormatSize < sizeof(KS_DATARANGE_VIDEO)) continue;
+        const auto* video = reinterpret_cast<const KS_DATARANGE_VIDEO*>(range);
+        const LONGLONG interval = video->VideoInfoHeader.AvgTimePerFrame;
+        formats.push_back({static_cast<uint32_t>(video->VideoInfoHeader.bmiHeader.biWidth),
+                           static_cast<uint32_t>(video->VideoInfoHeader.bmiHeader.biHeight),
+                           interval > 0 ? 1e7 / static_cast<double>(interval) : 0});
+    }
+    options_.Size = size;
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    formats_ = std::move(formats);
+    figures_ = CameraFigures();
+    figures_.Connected = true;
+    figures_.Width = size.Width;
+    figures_.Height = size.Height;
+}
+
+std::string CameraService::Close() {
+    if (session_ == nullptr) return "";
+    StopStream();
+    const NTSTATUS status = session_->Close();
+    session_.reset();
+    std::string problem;
+    if (!NT_SUCCESS(status)) problem = "the driver did not shut down cleanly (status " + StatusText(status) + ")";
+    const std::string stored = StoreRegistry();
+    if (problem.empty() && !stored.empty()) problem = "the settings could not be stored: " + stored;
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    figures_.Connected = false;
+    figures_.Running = false;
+    return problem;
+}
+
+void CameraService::StartStream() {
+    collector_ = std::make_unique<PictureCollector>(session_->Stream(), session_->ImageSize(),
+                                                    session_->FrameInterval(), buffers_);
+    collector_->PrepareBuffers();
+    const NTSTATUS status = session_->Run();
+    if (!NT_SUCCESS(status)) {
+        collector_.reset();
+        FailRuntime("the stream did not start (status " + StatusText(status) + ")");
+    }
+    LONGLONG periods = 0;
+    session_->DroppedFrames(&periods, &droppedAtStart_);
+    lastUpdate_ = host::Now();
+    deliveredAtUpdate_ = 0;
+    cpuAtUpdate_ = ProcessCpuSeconds();
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    figures_.Running = true;
+    figures_.Delivered = 0;
+    figures_.DriverDropped = 0;
+    figures_.FramesPerSecond = 0;
+    figures_.Problem.clear();
+}
+
+void CameraService::StopStream() {
+    if (collector_ == nullptr) return;
+    UpdateFigures(true);
+    session_->Stop();
+    collector_->Drain();
+    collector_.reset();
+    // The driver keeps its settings in the registry when the stream stops; the file gets them now.
+    StoreRegistry();
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    figures_.Running = false;
+    figures_.FramesPerSecond = 0;
+}
+
+void CameraService::Collect() {
+    const uint32_t width = session_->Width(), height = session_->Height();
+    const std::string failure = collector_->CollectOnce([&](DeliveredPicture& picture) {
+        hub_.Offer(picture.Pixels, width, height);
+    });
+    if (failure.empty()) return;
+    // The camera went (or the stream failed): the session is of no more use until it is
+    // brought back.
+    session_->Stop();
+    collector_->Drain();
+    collector_.reset();
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    figures_.Running = false;
+    figures_.Connected = false;
+    figures_.FramesPerSecond = 0;
+    figures_.Problem = failure;
+}
+
+void CameraService::UpdateFigures(bool force) {
+    if (collector_ == nullptr) return;
+    const int64_t now = host::Now();
+    if (!force && now - lastUpdate_ < kFiguresInterval) return;
+    LONGLONG periods = 0, dropped = 0;
+    session_->DroppedFrames(&periods, &dropped);
+    ControlReading exposure;
+    ReadControl(session_->Adapter(), *FindSetting("Exposal"), &exposure);
+    const uint64_t delivered = collector_->Delivered();
+    const double cpu = ProcessCpuSeconds();
+    const double seconds = static_cast<double>(now - lastUpdate_) / host::kSecond;
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    figures_.Delivered = delivered;
+    figures_.DriverDropped = dropped - droppedAtStart_;
+    figures_.Exposure = exposure.Number;
+    if (delivered > deliveredAtUpdate_ && seconds > 0) {
+        figures_.FramesPerSecond = static_cast<double>(delivered - deliveredAtUpdate_) / seconds;
+        figures_.CpuMsPerFrame = (cpu - cpuAtUpdate_) * 1e3 / static_cast<double>(delivered - deliveredAtUpdate_);
+    }
+    lastUpdate_ = now;
+    deliveredAtUpdate_ = delivered;
+    cpuAtUpdate_ = cpu;
+}
+
+}  // namespace vexacam::tools
