@@ -4,6 +4,21 @@
 #include "tools/status_text.h"
 
 namespace vexacam::tools {
+namespace {
+
+const char* UseName(ControlUse use) {
+    switch (use) {
+        case ControlUse::Setting: return "setting";
+        case ControlUse::Request: return "request";
+        case ControlUse::Calibration: return "calibration";
+        case ControlUse::Value: return "value";
+        case ControlUse::ReadOnly: return "read-only";
+        case ControlUse::Unused: return "unused";
+    }
+    return "unused";
+}
+
+}  // namespace
 
 std::string QualifiedName(const Control& control) {
     return std::string(SetName(control.Set)) + "." + control.Name;
@@ -23,6 +38,7 @@ nlohmann::json ControlJson(const Control& control, const ControlReading& reading
         {"name", control.Name},
         {"value", NT_SUCCESS(status) ? ReadingJson(reading) : nlohmann::json(nullptr)},
         {"settable", Settable(control)},
+        {"use", UseName(control.Use)},
     };
     if (control.Set != ControlSet::Registry) json["id"] = control.Id;
     if (control.Ranged) {

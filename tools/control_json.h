@@ -1,5 +1,6 @@
 // One control as JSON, the same for `controls list --json` and the server's API: set, name,
-// id, value, whether it can be set, and the published range, step and default.
+// id, value, whether it can be set, what it is for (setting, request, calibration, value,
+// read-only, unused), and the published range, step and default.
 #pragma once
 
 #include <nlohmann/json.hpp>

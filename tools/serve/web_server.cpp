@@ -133,6 +133,7 @@ void CameraServer::AddRoutes() {
         response.set_header("Cache-Control", "no-store");
         response.set_content(PageHtml(), "text/html; charset=utf-8");
     });
+    http.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& response) { response.status = 204; });
     http.Get("/preview.mjpg", [this](const httplib::Request&, httplib::Response& response) {
         PreviewHub& hub = camera_->Hub();
         if (!hub.AddViewer(kMaxViewers)) {
