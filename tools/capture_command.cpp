@@ -23,6 +23,7 @@
 #include "tools/capture_settings.h"
 #include "tools/capture_summary.h"
 #include "tools/capture_writer.h"
+#include "tools/cpu_time.h"
 #include "tools/command.h"
 #include "tools/control_access.h"
 #include "tools/driver_bringup.h"
@@ -76,12 +77,6 @@ struct CapturePlan {
 // Raw frames kept while pictures are skipped: the first kept picture was made from one of the
 // last of them, even when the driver takes long over each frame.
 constexpr uint64_t kRawFramesBeforeKeeping = 32;
-
-double ProcessCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
 
 double ParseDuration(const std::string& text) {
     char* end = nullptr;

@@ -10,6 +10,7 @@
 
 #include "tools/bmp_file.h"
 #include "tools/command.h"
+#include "tools/cpu_time.h"
 #include "tools/png_file.h"
 #include "tools/whole_file.h"
 
@@ -20,12 +21,6 @@ namespace {
 // held. At 640 x 480 that is 32 pictures (the cap), at 2048 x 1536 about 14.
 constexpr size_t kQueueBytes = size_t{128} << 20;
 constexpr size_t kQueueMaxPictures = 32;
-
-double ThreadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
 
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {

@@ -7,6 +7,7 @@
 
 #include "host/kernel/clock.h"
 #include "tools/command.h"
+#include "tools/cpu_time.h"
 #include "tools/control_access.h"
 #include "tools/control_table.h"
 #include "tools/machine_registry.h"
@@ -16,12 +17,6 @@ namespace vexacam::tools {
 namespace {
 
 constexpr int64_t kFiguresInterval = host::kSecond / 2;
-
-double ProcessCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
 
 }  // namespace
 

@@ -1,20 +1,11 @@
 #include "tools/serve/preview_hub.h"
 
-#include <time.h>
-
 #include <chrono>
 #include <utility>
 
+#include "tools/cpu_time.h"
+
 namespace vexacam::tools {
-namespace {
-
-double ThreadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-}  // namespace
 
 PreviewHub::PreviewHub(BufferPool& buffers, PreviewSize limit)
     : buffers_(buffers), limit_(limit), encoder_([this] { EncodeLoop(); }) {}
