@@ -66,6 +66,9 @@ before(async () => {
       "--disable-background-networking", "--disable-component-update", "--disable-sync"],
     viewport: { width: 1280, height: 900 },
   });
+  // Automatic exposure, as a capture starts with, for a picture worth looking at.
+  await fetch(address + "api/controls/procamp/AEing",
+    { method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify({ value: 1 }) });
   page = await openPage();
 });
 
