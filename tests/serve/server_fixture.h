@@ -86,7 +86,9 @@ class ServerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { server_ = std::make_unique<CameraServer>(TestOptions()); }
     static void TearDownTestSuite() {
-        if (server_ != nullptr) EXPECT_EQ(server_->Stop(), "");
+        if (server_ != nullptr) {
+            EXPECT_EQ(server_->Stop(), "");
+        }
         server_.reset();
     }
     void SetUp() override {
