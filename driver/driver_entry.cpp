@@ -2,6 +2,7 @@
 #include "driver/adapter.h"
 #include "driver/device_context.h"
 #include "imaging/stage_bodies.h"
+#include "imaging/vector_state.h"
 
 namespace {
 
@@ -16,8 +17,14 @@ constexpr ULONG kPerStreamExtensionSize = 4;
 
 // Called by the system at load, PASSIVE_LEVEL.
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath) {
-    // The image stages' vector level, chosen once for every frame of every adapter.
-    SelectStageBodies(DetectedVectorLevel());
+    // The image stages' vector level, chosen once for every frame of every adapter: what the
+    // processor offers, up to what the system saves for the driver. Said once, so that a
+    // report from the field tells which bodies ran.
+    SelectStageBodies(DetectVectorLevel());
+    DbgPrintEx(DPFLTR_IHVVIDEO_ID, DPFLTR_INFO_LEVEL,
+               "vexacam: image stages at %s, vector registers saved up to %lu bits\n",
+               VectorLevelName(ActiveStageBodies().Level),
+               static_cast<unsigned long>(SavedVectorBits()));
     HW_INITIALIZATION_DATA registration;
     RtlZeroMemory(&registration, sizeof(registration));
     registration.HwInitializationDataSize = sizeof(registration);

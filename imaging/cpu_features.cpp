@@ -1,6 +1,7 @@
 // CPU feature detection for the vectorised image stages.
 #include "imaging/cpu_features.h"
 
+#include "imaging/vector_state.h"
 #include "platform/kernel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -9,8 +10,8 @@
 
 namespace {
 
-// -1 until detected. Written once by whichever context asks first; every writer stores the
-// same value, so a racing second detection is harmless.
+// -1 until decided. Written at load, or by whichever context asks first in a program that
+// loads no driver; racing writers store the same value.
 LONG g_DetectedLevel = -1;
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -30,8 +31,6 @@ VECTOR_LEVEL AskCpu() {
     const unsigned Leaf1Ecx = Ecx;
     if (!HasBit(Leaf1Ecx, 9)) return VectorLevelSse2;
     if (!HasBit(Leaf1Ecx, 19)) return VectorLevelSsse3;
-    // Wider registers only where the floating-point save keeps them (not a 32-bit kernel).
-    if (VEXACAM_SAVED_VECTOR_BITS < 256) return VectorLevelSse41;
     const bool OsSavesYmm = HasBit(Leaf1Ecx, 27) && (ReadXcr0() & 0x6) == 0x6;
     if (!OsSavesYmm || !HasBit(Leaf1Ecx, 12) || !HasBit(Leaf1Ecx, 28)) return VectorLevelSse41;
     if (!__get_cpuid_count(7, 0, &Eax, &Ebx, &Ecx, &Edx)) return VectorLevelSse41;
@@ -49,15 +48,26 @@ VECTOR_LEVEL AskCpu() { return VectorLevelScalar; }
 
 #endif
 
+// The widest level whose registers a save of Bits keeps.
+VECTOR_LEVEL WidestLevelSaved(ULONG Bits) {
+    if (Bits >= 512) return VectorLevelAvx512;
+    if (Bits >= 256) return VectorLevelAvx2;
+    return VectorLevelSse41;
+}
+
 }  // namespace
 
+VECTOR_LEVEL DetectVectorLevel() {
+    const VECTOR_LEVEL Offered = AskCpu();
+    const VECTOR_LEVEL Saved = WidestLevelSaved(FindVectorStateSave());
+    const VECTOR_LEVEL Level = Offered < Saved ? Offered : Saved;
+    WriteOnce(g_DetectedLevel, static_cast<LONG>(Level));
+    return Level;
+}
+
 VECTOR_LEVEL DetectedVectorLevel() {
-    LONG Level = ReadOnce(g_DetectedLevel);
-    if (Level < 0) {
-        Level = AskCpu();
-        WriteOnce(g_DetectedLevel, Level);
-    }
-    return static_cast<VECTOR_LEVEL>(Level);
+    const LONG Level = ReadOnce(g_DetectedLevel);
+    return Level < 0 ? DetectVectorLevel() : static_cast<VECTOR_LEVEL>(Level);
 }
 
 const char* VectorLevelName(VECTOR_LEVEL Level) {

@@ -16,7 +16,14 @@ enum VECTOR_LEVEL : LONG {
     VectorLevelAvx512 = 5,  // 512-bit: AVX-512 F, BW, DQ, VL and VBMI (byte permutes)
 };
 
-// Best level this CPU and OS support. Detected on first use, then cached; callable at any IRQL.
+// Best level this CPU supports whose registers the system saves for the driver: the 128-bit
+// levels with the floating-point save, wider ones only where the system has the extended save
+// (imaging/vector_state.h). Decided at load, PASSIVE_LEVEL: the driver's entry calls it; a
+// program that uses the stages without loading the driver gets it from its first
+// DetectedVectorLevel, which must then be at PASSIVE_LEVEL.
+VECTOR_LEVEL DetectVectorLevel();
+
+// What the last DetectVectorLevel decided (deciding now if none has). Any IRQL once decided.
 VECTOR_LEVEL DetectedVectorLevel();
 
 // Short lower-case name of a level ("scalar", "sse2", "ssse3", "sse41", "avx2", "avx512") for test and bench output.

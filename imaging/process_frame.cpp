@@ -15,7 +15,9 @@
 #include "imaging/overlays.h"
 #include "imaging/repair_edges.h"
 #include "imaging/saturation.h"
+#include "imaging/stage_bodies.h"
 #include "imaging/table_access.h"
+#include "imaging/vector_state.h"
 #include "imaging/white_balance.h"
 #include "platform/kernel.h"
 
@@ -199,9 +201,11 @@ VOID RunFrameStages(const FrameShape& Shape, ImageSettings* Settings, ImagePipel
                     const FrameDevice& Device, PUCHAR Raw, PUCHAR Output, ULONG OutputLength) {
     const FRAME Frame = {Settings, Pipeline, &Device, Raw, Shape.Width, Shape.Height};
     const bool Walkable = StagesCanWalk(Frame.Width, Frame.Height);
-    // The stages use the vector and floating-point registers, which a kernel thread must save.
-    KFLOATING_SAVE FloatState;
-    const bool FloatSaved = NT_SUCCESS(KeSaveFloatingPointState(&FloatState));
+    // The stages use the vector and floating-point registers, which a kernel thread must save:
+    // as wide as the bodies in use reach.
+    VectorStateSave VectorState;
+    const bool FloatSaved =
+        NT_SUCCESS(SaveVectorState(ActiveStageBodies().Level, &VectorState));
     if (Walkable && FloatSaved) {
         StepDefectCapture(Frame);
         StepDefectCorrection(Frame);
@@ -213,5 +217,5 @@ VOID RunFrameStages(const FrameShape& Shape, ImageSettings* Settings, ImagePipel
         StepContrast(Frame);
     }
     StepOutput(Frame, Shape, Walkable && FloatSaved, Output, OutputLength);
-    if (FloatSaved) KeRestoreFloatingPointState(&FloatState);
+    if (FloatSaved) RestoreVectorState(&VectorState);
 }

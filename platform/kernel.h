@@ -495,9 +495,41 @@ typedef struct _KFLOATING_SAVE {
 NTSTATUS NTAPI KeSaveFloatingPointState(PKFLOATING_SAVE FloatSave);
 NTSTATUS NTAPI KeRestoreFloatingPointState(PKFLOATING_SAVE FloatSave);
 
+// Extended processor state: the register files beyond x87 and SSE (the upper halves of the
+// AVX registers, the AVX-512 ones). Only newer systems have these two routines, so a driver
+// that must also load on older ones finds them with MmGetSystemRoutineAddress instead of
+// importing them. The host offers them unless a test withdraws them
+// (host/kernel/processor_state.h).
+#define XSTATE_MASK_LEGACY_FLOATING_POINT (1ULL << 0)
+#define XSTATE_MASK_LEGACY_SSE (1ULL << 1)
+#define XSTATE_MASK_LEGACY (XSTATE_MASK_LEGACY_FLOATING_POINT | XSTATE_MASK_LEGACY_SSE)
+#define XSTATE_MASK_AVX (1ULL << 2)
+#define XSTATE_MASK_AVX512 ((1ULL << 5) | (1ULL << 6) | (1ULL << 7))
+
+typedef struct _XSTATE_SAVE {
+    ULONGLONG Reserved1;
+    ULONG Reserved2[6];
+} XSTATE_SAVE, *PXSTATE_SAVE;
+
+// IRQL <= DISPATCH_LEVEL. Saves the state components of Mask that the processor has.
+NTSTATUS NTAPI KeSaveExtendedProcessorState(ULONGLONG Mask, PXSTATE_SAVE XStateSave);
+VOID NTAPI KeRestoreExtendedProcessorState(PXSTATE_SAVE XStateSave);
+
+// The address of a routine the kernel or the HAL exports, by its exported name; null when the
+// running system has no such routine. PASSIVE_LEVEL.
+PVOID NTAPI MmGetSystemRoutineAddress(PUNICODE_STRING SystemRoutineName);
+
 // Widest vector registers whose contents survive between KeSaveFloatingPointState and
-// KeRestoreFloatingPointState: all of them for a user-mode host thread.
-#define VEXACAM_SAVED_VECTOR_BITS 512
+// KeRestoreFloatingPointState on the 32-bit kernel: x87 and the 128-bit SSE registers. The host
+// keeps to the kernel's rule so that its driver chooses as the image does.
+#define VEXACAM_SAVED_VECTOR_BITS 128
+// Widest vector registers the driver asks KeSaveExtendedProcessorState to keep, where the
+// system has it: all of them on the host.
+#define VEXACAM_EXTENDED_SAVED_VECTOR_BITS 512
+
+// After either save: the x87 precision the driver computes at (nothing to set on the host,
+// whose doubles are SSE2's).
+inline void VexacamSetDoublePrecision() {}
 
 #endif  // VEXACAM_WIN32_KERNEL
 

@@ -4,6 +4,8 @@
 // convention and argument bytes with the platform's headers.
 //
 // VEXACAM_SYSTEM_EXPORT(Module, Routine): Module is Ntoskrnl, Hal, Usbd or Stream.
+// The extended processor state save and its restore are exported only while the host offers
+// them (host/kernel/processor_state.h), as by newer systems only.
 #pragma once
 
 #define VEXACAM_FOR_EACH_SYSTEM_EXPORT(VEXACAM_SYSTEM_EXPORT)    \
@@ -48,7 +50,9 @@
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeReleaseSemaphore)           \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeRemoveQueueDpc)             \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeResetEvent)                 \
+    VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeRestoreExtendedProcessorState) \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeRestoreFloatingPointState)  \
+    VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeSaveExtendedProcessorState) \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeSaveFloatingPointState)     \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeSetEvent)                   \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeSetTimer)                   \
@@ -56,6 +60,7 @@
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KeWaitForSingleObject)        \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KefAcquireSpinLockAtDpcLevel) \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, KefReleaseSpinLockFromDpcLevel) \
+    VEXACAM_SYSTEM_EXPORT(Ntoskrnl, MmGetSystemRoutineAddress)    \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ObReferenceObjectByHandle)    \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, ObfDereferenceObject)         \
     VEXACAM_SYSTEM_EXPORT(Ntoskrnl, PsCreateSystemThread)         \

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include "host/image/system_exports.h"
+#include "host/kernel/processor_state.h"
 #include "platform/registry.h"
 #include "platform/strmini.h"
 #include "platform/usb.h"
@@ -15,6 +16,13 @@ constexpr const char kNtoskrnl[] = "ntoskrnl.exe";
 constexpr const char kHal[] = "hal.dll";
 constexpr const char kUsbd[] = "usbd.sys";
 constexpr const char kStream[] = "stream.sys";
+
+// Exported by newer systems only: present while the host offers the extended save.
+bool IsOffered(const char* routine) {
+    return host::ExtendedStateSaveOffered() ||
+           (strcmp(routine, "KeSaveExtendedProcessorState") != 0 &&
+            strcmp(routine, "KeRestoreExtendedProcessorState") != 0);
+}
 
 bool IsSystemModule(const std::string& module) {
     for (const char* known : {kNtoskrnl, kHal, kUsbd, kStream}) {
@@ -36,7 +44,9 @@ const std::vector<SystemExport>& SystemExports() {
 
 const SystemExport* FindSystemExport(const std::string& module, const std::string& routine) {
     for (const SystemExport& entry : SystemExports()) {
-        if (strcasecmp(module.c_str(), entry.Module) == 0 && routine == entry.Routine) return &entry;
+        if (strcasecmp(module.c_str(), entry.Module) == 0 && routine == entry.Routine) {
+            return IsOffered(entry.Routine) ? &entry : nullptr;
+        }
     }
     return nullptr;
 }

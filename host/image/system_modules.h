@@ -18,7 +18,7 @@ struct SystemExport {
 const std::vector<SystemExport>& SystemExports();
 
 // Module names compare without regard to case, as the system's do; routine names exactly.
-// Null when the module or the routine is unknown.
+// Null when the module or the routine is unknown, or the routine is not offered now.
 const SystemExport* FindSystemExport(const std::string& module, const std::string& routine);
 
 // Binds to the host's implementations: on failure *problem names the module and the routine.

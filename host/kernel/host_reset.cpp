@@ -4,6 +4,7 @@
 #include "host/files/file_faults.h"
 #include "host/kernel/debug_log.h"
 #include "host/kernel/dispatcher.h"
+#include "host/kernel/processor_state.h"
 #include "host/registry/registry_faults.h"
 #include "host/verifier/thread_state.h"
 #include "host/verifier/verifier.h"
@@ -34,6 +35,7 @@ void ResetHost() {
     ClearObjectReferenceFailure();
     ClearFileWriteFailure();
     FailRegistryValueWrites(false);
+    ResetProcessorState();
     ThreadState& self = CurrentThreadState();
     self.irql = PASSIVE_LEVEL;
     self.spin_locks_held = 0;

@@ -224,6 +224,12 @@ const Fault kFaults[] = {
          KeRestoreFloatingPointState(&never);
      },
      "KeRestoreFloatingPointState of a state that was not saved"},
+    {"ExtendedStateRestoredWithoutASave",
+     [] {
+         XSTATE_SAVE never{};
+         KeRestoreExtendedProcessorState(&never);
+     },
+     "KeRestoreExtendedProcessorState of a state that was not saved"},
 };
 
 class VerifierDeathTest : public KernelTest, public ::testing::WithParamInterface<Fault> {};

@@ -1,11 +1,13 @@
 // For the same raw frames and settings, every picture the kernel image delivers equals, byte
 // for byte, the picture of the driver compiled into the host: at all six formats, with the
 // default settings and with every stage of the pipeline on. The image computes on the x87 unit
-// (at double precision, as it sets it) and in its SSE2 stages; the host in SSE2 and wider.
+// (at double precision, as it sets it) and in its vector stages, up to AVX2 where the system
+// has the extended save; the host in SSE2 and wider.
 #if defined(VEXACAM_KERNEL_IMAGE)
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -17,10 +19,13 @@
 
 #include "camera/sensor.h"
 #include "driver/adapter.h"
+#include "imaging/cpu_features.h"
 #include "host/files/machine_root.h"
 #include "host/framework/client.h"
 #include "host/kernel/clock.h"
+#include "host/kernel/debug_log.h"
 #include "host/kernel/host_reset.h"
+#include "host/kernel/processor_state.h"
 #include "host/registry/registry_store.h"
 #include "platform/registry.h"
 #include "stream/live_stream_fixture.h"
@@ -91,10 +96,12 @@ void TurnEveryStageOn(const std::string& root, ULONG width, ULONG height) {
     WriteFile(name + ".bpt", defects.data(), defects.size() * sizeof(USHORT));
 }
 
-// One run: a fresh machine, the driver (the image at `image`, or the compiled-in one), the
+// One run: a fresh machine (with or without the extended processor state save), the driver (the image at `image`, or the compiled-in one), the
 // stream opened at the format, the raw frames sent one per frame period, the pictures read.
-std::vector<Picture> Capture(const char* image, int formatIndex, bool everyStage) {
+std::vector<Picture> Capture(const char* image, int formatIndex, bool everyStage,
+                             bool extendedSave = true) {
     host::ResetHost();
+    host::OfferExtendedStateSave(extendedSave);
     host::UseManualClock();
     host::registry::DiscardHive();
     char pattern[] = "/tmp/vexacam-identity-XXXXXX";
@@ -150,13 +157,8 @@ std::vector<Picture> Capture(const char* image, int formatIndex, bool everyStage
     return pictures;
 }
 
-class ByteIdentity : public ::testing::TestWithParam<std::tuple<int, bool>> {};
-
-TEST_P(ByteIdentity, ImagePicturesEqualTheHostBuildsByteForByte) {
-    const int format = std::get<0>(GetParam());
-    const bool everyStage = std::get<1>(GetParam());
-    const std::vector<Picture> host = Capture(nullptr, format, everyStage);
-    const std::vector<Picture> image = Capture(VEXACAM_KERNEL_IMAGE, format, everyStage);
+// The pictures of a capture, compared byte for byte with the host build's.
+void ExpectSamePictures(const std::vector<Picture>& image, const std::vector<Picture>& host) {
     ASSERT_EQ(host.size(), static_cast<size_t>(kFrames)) << "the host build's pictures";
     ASSERT_EQ(image.size(), host.size()) << "the image's pictures";
     for (size_t i = 0; i < host.size(); ++i) {
@@ -173,6 +175,16 @@ TEST_P(ByteIdentity, ImagePicturesEqualTheHostBuildsByteForByte) {
     }
 }
 
+class ByteIdentity : public ::testing::TestWithParam<std::tuple<int, bool>> {};
+
+TEST_P(ByteIdentity, ImagePicturesEqualTheHostBuildsByteForByte) {
+    const int format = std::get<0>(GetParam());
+    const bool everyStage = std::get<1>(GetParam());
+    const std::vector<Picture> host = Capture(nullptr, format, everyStage);
+    const std::vector<Picture> image = Capture(VEXACAM_KERNEL_IMAGE, format, everyStage);
+    ExpectSamePictures(image, host);
+}
+
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<int, bool>>& info) {
     static const char* const kNames[] = {"2048x1536", "1600x1200", "1280x1024",
                                          "1024x768",  "800x600",   "640x480"};
@@ -185,6 +197,54 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, ByteIdentity,
                                                               k1024x768, k800x600, k640x480),
                                             ::testing::Bool()),
                          CaseName);
+
+// The image's run-time choice of bodies: the 128-bit ones where the system has only the
+// floating-point save, AVX2 where it has the extended save (and the processor AVX2), with that
+// save paired around every frame. The image says its choice at load.
+struct ChoiceCase {
+    const char* Why;
+    bool ExtendedSave;
+};
+
+class ImageVectorChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(ImageVectorChoice, LandsOnTheBodiesTheSaveCoversAndMatchesTheHost) {
+    const ChoiceCase& c = GetParam();
+    host::OfferExtendedStateSave(true);
+    const VECTOR_LEVEL processor = DetectVectorLevel();  // the host saves every width
+    const VECTOR_LEVEL cap = c.ExtendedSave ? VectorLevelAvx2
+                                            : VectorLevelSse41;
+    const VECTOR_LEVEL expected = processor < cap ? processor : cap;
+
+    const std::vector<Picture> host = Capture(nullptr, k640x480, true);
+    const std::vector<Picture> image =
+        Capture(VEXACAM_KERNEL_IMAGE, k640x480, true, c.ExtendedSave);
+    const host::ProcessorStateSaves saves = host::ProcessorStateSaveCounts();
+    const std::string said = std::string("vexacam: image stages at ") +
+                             VectorLevelName(expected) + ", vector registers saved up to " +
+                             (c.ExtendedSave ? "256" : "128") + " bits";
+    const std::vector<std::string> lines = host::DebugLogLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), said), lines.end()) << c.Why << ": " << said;
+    EXPECT_EQ(saves.ExtendedSaves, saves.ExtendedRestores) << c.Why;
+    EXPECT_EQ(saves.FloatingPointSaves, saves.FloatingPointRestores) << c.Why;
+    if (expected >= VectorLevelAvx2) {
+        EXPECT_GE(saves.ExtendedSaves, static_cast<uint32_t>(kFrames)) << c.Why;
+        EXPECT_EQ(saves.LastExtendedMask, XSTATE_MASK_LEGACY | XSTATE_MASK_AVX) << c.Why;
+    } else {
+        EXPECT_EQ(saves.ExtendedSaves, 0u) << c.Why;
+    }
+    host::OfferExtendedStateSave(true);
+    ExpectSamePictures(image, host);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothSystems, ImageVectorChoice,
+    ::testing::Values(ChoiceCase{"a newer system: AVX2 bodies under the extended save", true},
+                      ChoiceCase{"an older system: the 128-bit bodies", false}),
+    [](const ::testing::TestParamInfo<ChoiceCase>& info) {
+        return info.param.ExtendedSave ? std::string("ExtendedSaveOffered")
+                                       : std::string("FloatingPointSaveOnly");
+    });
 
 }  // namespace
 }  // namespace vexacam_test

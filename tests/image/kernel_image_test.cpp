@@ -1,7 +1,8 @@
 // The shipped kernel image itself (vexacam.sys, built by the cross compiler) loaded into the
 // 32-bit host: mapped away from its preferred base with every relocation applied, every
 // import bound to the host's export of that name, its DriverEntry run to a registration, and
-// a copy naming a routine no system module exports refused in one line.
+// a copy naming a routine no system module exports refused in one line; the extended processor
+// state save looked up, never imported.
 #if defined(VEXACAM_KERNEL_IMAGE)
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include "host/image/image_layout.h"
 #include "host/image/system_modules.h"
 #include "host/kernel/host_reset.h"
+#include "host/kernel/processor_state.h"
 
 namespace {
 
@@ -103,26 +105,54 @@ TEST_F(KernelImage, RunsAwayFromItsPreferredBaseWithEveryRelocationApplied) {
     }
 }
 
+struct ImportSlot {
+    std::string Module;
+    std::string Routine;
+    uint32_t Bound;  // the address the loader wrote into the slot
+};
+
+// Every import of the loaded image, read from its import table.
+std::vector<ImportSlot> Imports(const DriverImage& image, const host::image::ImageLayout& layout) {
+    const uint8_t* bytes = image.Bytes();
+    std::vector<ImportSlot> slots;
+    for (uint32_t at = layout.Imports.VirtualAddress; Word(bytes + at + 12) != 0; at += 20) {
+        const std::string module(reinterpret_cast<const char*>(bytes + Word(bytes + at + 12)));
+        for (uint32_t slot = 0; Word(bytes + Word(bytes + at) + 4 * slot) != 0; ++slot) {
+            const uint32_t name = Word(bytes + Word(bytes + at) + 4 * slot);
+            slots.push_back({module, reinterpret_cast<const char*>(bytes + name + 2),
+                             Word(bytes + Word(bytes + at + 16) + 4 * slot)});
+        }
+    }
+    return slots;
+}
+
 TEST_F(KernelImage, BindsEveryImportToTheHostsExportOfThatName) {
     std::string problem;
     auto image = DriverImage::Load(VEXACAM_KERNEL_IMAGE, &problem);
     ASSERT_NE(image, nullptr) << problem;
-    const uint8_t* bytes = image->Bytes();
-    int bound = 0;
-    for (uint32_t at = layout_.Imports.VirtualAddress; Word(bytes + at + 12) != 0; at += 20) {
-        const std::string module(reinterpret_cast<const char*>(bytes + Word(bytes + at + 12)));
-        for (uint32_t slot = 0; Word(bytes + Word(bytes + at) + 4 * slot) != 0; ++slot) {
-            const uint32_t name = Word(bytes + Word(bytes + at) + 4 * slot);
-            const std::string routine(reinterpret_cast<const char*>(bytes + name + 2));
-            const auto* exported = host::image::FindSystemExport(module, routine);
-            ASSERT_NE(exported, nullptr) << module << "!" << routine;
-            EXPECT_EQ(Word(bytes + Word(bytes + at + 16) + 4 * slot),
-                      reinterpret_cast<uintptr_t>(exported->Address))
-                << module << "!" << routine;
-            ++bound;
-        }
+    const std::vector<ImportSlot> imports = Imports(*image, layout_);
+    for (const ImportSlot& slot : imports) {
+        const auto* exported = host::image::FindSystemExport(slot.Module, slot.Routine);
+        ASSERT_NE(exported, nullptr) << slot.Module << "!" << slot.Routine;
+        EXPECT_EQ(slot.Bound, reinterpret_cast<uintptr_t>(exported->Address))
+            << slot.Module << "!" << slot.Routine;
     }
-    EXPECT_GT(bound, 40);
+    EXPECT_GT(imports.size(), 40u);
+}
+
+// The image must load on a system without the extended save: it looks the routines up.
+TEST_F(KernelImage, LooksTheExtendedSaveUpInsteadOfImportingIt) {
+    host::OfferExtendedStateSave(false);
+    std::string problem;
+    auto image = DriverImage::Load(VEXACAM_KERNEL_IMAGE, &problem);
+    host::OfferExtendedStateSave(true);
+    ASSERT_NE(image, nullptr) << problem;
+    bool looksUp = false;
+    for (const ImportSlot& slot : Imports(*image, layout_)) {
+        EXPECT_EQ(slot.Routine.find("ExtendedProcessorState"), std::string::npos) << slot.Routine;
+        looksUp = looksUp || slot.Routine == "MmGetSystemRoutineAddress";
+    }
+    EXPECT_TRUE(looksUp);
 }
 
 TEST_F(KernelImage, DriverEntryRegistersTheAdapterWithItsOwnRoutines) {

@@ -43,6 +43,7 @@
     VEXACAM_RECORD(KSPIN_LOCK)                                                               \
     VEXACAM_RECORD(KWAIT_BLOCK)                                                              \
     VEXACAM_RECORD(KFLOATING_SAVE)                                                           \
+    VEXACAM_RECORD(XSTATE_SAVE)                                                              \
     /* Device and driver objects */                                                          \
     VEXACAM_RECORD(DEVICE_OBJECT)                                                            \
     VEXACAM_FIELD(DEVICE_OBJECT, DriverObject)                                               \
