@@ -10,13 +10,15 @@ struct ContrastParameters {
     BOOLEAN Emphasis;
 };
 
-inline LONG SaturateToShort(LONG Value) {
+// static: the per-level files compile these with their own instruction set, and a shared
+// (merged) copy could hand an AVX-512 build of it to the scalar body.
+static inline LONG SaturateToShort(LONG Value) {
     return Value < -32768 ? -32768 : (Value > 32767 ? 32767 : Value);
 }
 
 // (v x k) keeping the low 16 bits as a signed value, arithmetic shift by 4, saturating add of
 // the offset, clamped to a byte.
-inline UCHAR ContrastSample(LONG Value, const ContrastParameters& Parameters) {
+static inline UCHAR ContrastSample(LONG Value, const ContrastParameters& Parameters) {
     const LONG Product = static_cast<SHORT>(static_cast<USHORT>(Value * Parameters.Factor));
     const LONG Level = SaturateToShort((Product >> 4) + Parameters.Offset);
     return static_cast<UCHAR>(Level < 0 ? 0 : (Level > 255 ? 255 : Level));
