@@ -81,10 +81,16 @@ TEST_F(CaptureFaults, AVideoLastsAsLongAsTheCaptureThroughDroppedPeriods) {
     const auto videos = {"clip.avi", "clip.mkv"};
 #endif
     for (const char* video : videos) {
-        const ProgramRun run = Run(std::string("capture --frames 12 --no-settle --overwrite --json --video ") + video +
-                                   faults + MachineOption());
-        ASSERT_EQ(run.Status, 0) << run.Errors;
-        const nlohmann::json summary = nlohmann::json::parse(run.Out);
+        // The capture runs on the real clock: on a busy machine a lost frame can fall where the
+        // period had no picture anyway, so a few tries are allowed to see a dropped period.
+        nlohmann::json summary;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            const ProgramRun run = Run(std::string("capture --frames 12 --no-settle --overwrite --json --video ") +
+                                       video + faults + MachineOption());
+            ASSERT_EQ(run.Status, 0) << run.Errors;
+            summary = nlohmann::json::parse(run.Out);
+            if (summary["dropped"].get<int>() >= 1) break;
+        }
         ASSERT_GE(summary["dropped"].get<int>(), 1) << "the faults drop periods";
         EXPECT_EQ(summary["saved"].get<int>() + summary["unsaved"].get<int>(), summary["delivered"].get<int>());
         const double period = summary["frame_interval_100ns"].get<double>() / 1e7;
