@@ -109,14 +109,6 @@ bool ParseConfigurationShape(std::string_view value, ConfigurationShape* shape) 
     return true;
 }
 
-bool ParseScene(std::string_view value, SceneKind* scene) {
-    if (value == "chart") *scene = SceneKind::Chart;
-    else if (value == "flat") *scene = SceneKind::Flat;
-    else if (value == "dark") *scene = SceneKind::Dark;
-    else return false;
-    return true;
-}
-
 const char* ExpectedValues(std::string_view name) {
     if (name == "fps") return "frames a second, above 0 and at most 1000";
     if (name == "endpoints") return "1, 2 or 3";
@@ -128,6 +120,18 @@ const char* ExpectedValues(std::string_view name) {
 }
 
 }  // namespace
+
+bool ParseScene(std::string_view value, SceneKind* scene) {
+    if (value == "chart") *scene = SceneKind::Chart;
+    else if (value == "flat") *scene = SceneKind::Flat;
+    else if (value == "dark") *scene = SceneKind::Dark;
+    else return false;
+    return true;
+}
+
+const char* SceneName(SceneKind scene) {
+    return scene == SceneKind::Flat ? "flat" : scene == SceneKind::Dark ? "dark" : "chart";
+}
 
 std::string FaultKindNames() {
     std::string names;

@@ -69,4 +69,8 @@ std::string FaultKindNames();
 // The status a transfer-error kind name stands for; false if the name is not one.
 bool TransferErrorStatus(std::string_view name, USBD_STATUS* status);
 
+// "chart", "flat" or "dark".
+bool ParseScene(std::string_view value, SceneKind* scene);
+const char* SceneName(SceneKind scene);
+
 }  // namespace camera

@@ -80,6 +80,12 @@ void Sensor::Configure(const ReadoutGeometry& geometry, uint32_t exposal, uint8_
     configured_ = true;
 }
 
+void Sensor::SetScene(SceneKind scene) {
+    if (scene == scene_) return;
+    scene_ = scene;
+    windowStale_ = true;
+}
+
 // A new window renders while the run command waits and the first read-out draws near: the
 // lower half of a large window goes to a second thread.
 void Sensor::RenderIrradiance() {

@@ -44,6 +44,9 @@ public:
 
     // Takes the read-out settings; what they change is re-rendered at the next frame.
     void Configure(const ReadoutGeometry& geometry, uint32_t exposal, uint8_t gain);
+    // What the camera looks at from the next frame on.
+    void SetScene(SceneKind scene);
+    SceneKind Scene() const { return scene_; }
     const ReadoutGeometry& Geometry() const { return geometry_; }
     uint32_t FrameBytes() const { return geometry_.Width * geometry_.Height; }
     // Renders what the last Configure changed, so the next frame costs only its noise.

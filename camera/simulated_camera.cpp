@@ -92,6 +92,18 @@ void SimulatedCamera::Unplug() {
     host::usb::UnplugSimulatedUsbDevice(pdo_);
 }
 
+void SimulatedCamera::ShowScene(SceneKind scene) {
+    std::lock_guard<std::mutex> lock(lock_);
+    sensor_.SetScene(scene);
+    // Rendered now rather than at the next read-out, which would then come late.
+    sensor_.Prepare();
+}
+
+SceneKind SimulatedCamera::Scene() const {
+    std::lock_guard<std::mutex> lock(lock_);
+    return sensor_.Scene();
+}
+
 ULONG SimulatedCamera::GetDescriptor(UCHAR type, UCHAR index, UCHAR* buffer, ULONG capacity) {
     if (index != 0) return 0;
     if (type == USB_DEVICE_DESCRIPTOR_TYPE) {

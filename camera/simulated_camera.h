@@ -66,6 +66,9 @@ public:
     void InjectFault(const FaultSpec& fault);
     // Drops off the bus now (also what a disconnect fault does).
     void Unplug();
+    // Points the camera at another scene (a grey card, the lens cap) from the next read-out on.
+    void ShowScene(SceneKind scene);
+    SceneKind Scene() const;
     // Called with each raw frame as it joins the camera's buffer for the host (number from 1,
     // pixels, size), on the camera's thread with its lock held: copy and return.
     using FrameObserver = std::function<void(uint64_t, const uint8_t*, size_t)>;

@@ -174,4 +174,22 @@ TEST(SceneTest, ALargeWindowRendersAsSmallWindowsOverTheSameSensorPixels) {
     }
 }
 
+// A camera pointed at another scene while it runs renders exactly what a camera made for that
+// scene renders, from the next frame on, and back.
+TEST(SceneTest, ASceneShownLaterEqualsOneShownFromTheStart) {
+    const camera::SceneKind scenes[] = {camera::SceneKind::Chart, camera::SceneKind::Flat, camera::SceneKind::Dark};
+    for (camera::SceneKind from : scenes) {
+        for (camera::SceneKind to : scenes) {
+            Sensor moved(3, 1.5, from);
+            moved.Configure(MakeGeometry(640, 480, 704, 528, 0), 300, 25);
+            Render(moved, 1);
+            moved.SetScene(to);
+            EXPECT_EQ(moved.Scene(), to);
+            Sensor fresh(3, 1.5, to);
+            fresh.Configure(MakeGeometry(640, 480, 704, 528, 0), 300, 25);
+            EXPECT_EQ(Render(moved, 2), Render(fresh, 2)) << static_cast<int>(from) << " -> " << static_cast<int>(to);
+        }
+    }
+}
+
 }  // namespace
