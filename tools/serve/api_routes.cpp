@@ -7,14 +7,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "camera/camera_options.h"
+#include "tools/calibration_checks.h"
 #include "tools/command.h"
 #include "tools/control_access.h"
 #include "tools/control_arguments.h"
 #include "tools/control_json.h"
 #include "tools/machine_registry.h"
+#include "tools/offline_device.h"
 #include "tools/serve/camera_service.h"
 #include "tools/serve/snapshot_store.h"
 #include "tools/status_text.h"
@@ -160,6 +165,18 @@ void AddControlRoutes(httplib::Server& server, CameraService& camera) {
     });
 }
 
+json RecordingJson(const RecordingFigures& recording) {
+    return {
+        {"active", recording.Active},
+        {"name", recording.Name},
+        {"directory", recording.Directory},
+        {"frames", recording.Saved},
+        {"unsaved", recording.Unsaved},
+        {"seconds", recording.Seconds},
+        {"problem", recording.Problem},
+    };
+}
+
 json FiguresJson(CameraService& camera) {
     const CameraFigures figures = camera.Figures();
     const PreviewFigures preview = camera.Hub().Figures();
@@ -184,6 +201,8 @@ json FiguresJson(CameraService& camera) {
         {"preview_replaced", preview.Replaced},
         {"encoder_ms_per_frame", preview.Encoded > 0 ? preview.EncoderCpuSeconds * 1e3 / preview.Encoded : 0.0},
         {"histogram", histogram},
+        {"recording", RecordingJson(figures.Recording)},
+        {"calibrating", figures.Calibrating},
     };
 }
 
@@ -257,12 +276,90 @@ void AddSnapshotRoute(httplib::Server& server, CameraService& camera, SnapshotSt
     });
 }
 
+void AddRecordingRoutes(httplib::Server& server, CameraService& camera) {
+    server.Get("/api/recording", [&camera](const httplib::Request&, httplib::Response& response) {
+        Reply(response, 200, RecordingJson(camera.Figures().Recording));
+    });
+    server.Post("/api/recording", [&camera](const httplib::Request& request, httplib::Response& response) {
+        json body;
+        if (!TakeObject(request, response, &body)) return;
+        Answer(response, [&] {
+            const json action = body.contains("action") ? body["action"] : json();
+            if (action == "start") {
+                const json kind = body.contains("kind") ? body["kind"] : json("mkv");
+                if (kind != "mkv" && kind != "avi") FailUsage("kind is \"mkv\" (lossless FFV1) or \"avi\" (uncompressed)");
+                Reply(response, 200, RecordingJson(camera.StartRecording(kind == "mkv" ? VideoKind::Mkv : VideoKind::Avi)));
+            } else if (action == "stop") {
+                Reply(response, 200, RecordingJson(camera.StopRecording()));
+            } else {
+                FailUsage("action is \"start\" or \"stop\"");
+            }
+        });
+    });
+}
+
+// What each calibration needs and checks, and whether this width has its file yet.
+json CalibrationJson(CameraService& camera) {
+    using L = CalibrationLimits;
+    const uint32_t width = camera.Figures().Width;
+    const auto file = [width](bool gainMap) {
+        const std::string path = OfflineDevice::MachineCalibrationPath(width, gainMap);
+        std::error_code error;
+        return json{{"path", path}, {"exists", !path.empty() && std::filesystem::is_regular_file(path, error)}};
+    };
+    return {
+        {"width", width},
+        {"kinds",
+         json::array({
+             {{"kind", "defects"}, {"scene", "dark"}, {"needs", "the lens capped (a dark frame); take this first"},
+              {"checks", "mean at most " + std::to_string(static_cast<int>(L::kDefectsMaximumMean)) +
+                             " of 255, few pixels standing out"},
+              {"file", file(false)}},
+             {{"kind", "gainmap"}, {"scene", "flat"}, {"needs", "an evenly lit grey card filling the picture"},
+              {"checks", "centre mean " + std::to_string(static_cast<int>(L::kGainMapMinimumMean)) + ".." +
+                             std::to_string(static_cast<int>(L::kGainMapMaximumMean)) +
+                             " of 255, nothing clipped, no texture"},
+              {"file", file(true)}},
+         })},
+    };
+}
+
+void AddCalibrationRoutes(httplib::Server& server, CameraService& camera) {
+    server.Get("/api/calibration", [&camera](const httplib::Request&, httplib::Response& response) {
+        Reply(response, 200, CalibrationJson(camera));
+    });
+    server.Post("/api/calibration", [&camera](const httplib::Request& request, httplib::Response& response) {
+        json body;
+        if (!TakeObject(request, response, &body)) return;
+        Answer(response, [&] {
+            CalibrationRequest calibration;
+            const json kind = body.contains("kind") ? body["kind"] : json();
+            calibration.Kind = kind.is_string() ? FindCalibrationKind(kind.get<std::string>()) : nullptr;
+            if (calibration.Kind == nullptr) FailUsage("kind is \"defects\" (capped lens, first) or \"gainmap\" (grey card)");
+            calibration.Scene = calibration.Kind->Scene;
+            if (body.contains("scene") &&
+                (!body["scene"].is_string() || !camera::ParseScene(body["scene"].get<std::string>(), &calibration.Scene))) {
+                FailUsage("scene is \"chart\", \"flat\" or \"dark\"");
+            }
+            if (body.contains("force")) {
+                if (!body["force"].is_boolean()) FailUsage("force is true or false");
+                calibration.Force = body["force"].get<bool>();
+            }
+            const CalibrationOutcome outcome = camera.Calibrate(calibration);
+            Reply(response, 200, {{"kind", calibration.Kind->Name}, {"kept", outcome.Kept}, {"refusal", outcome.Refusal},
+                                  {"lines", outcome.Lines}});
+        });
+    });
+}
+
 }  // namespace
 
 void AddApiRoutes(httplib::Server& server, CameraService& camera, SnapshotStore& snapshots) {
     AddControlRoutes(server, camera);
     AddStreamRoutes(server, camera);
     AddSnapshotRoute(server, camera, snapshots);
+    AddRecordingRoutes(server, camera);
+    AddCalibrationRoutes(server, camera);
 }
 
 }  // namespace vexacam::tools

@@ -11,6 +11,10 @@
 //   POST /api/stream    {"running": bool} start or stop the stream
 //   POST /api/camera    {"action": "unplug"|"bring-back"}
 //   POST /api/snapshot  {"kind": "bmp"|"png"} the newest picture, kept and downloaded
+//   GET  /api/recording                   the recording running, or the last one
+//   POST /api/recording {"action": "start", "kind": "mkv"|"avi"} | {"action": "stop"}
+//   GET  /api/calibration                 what each calibration needs and checks, its files
+//   POST /api/calibration {"kind": "defects"|"gainmap", "scene"?, "force"?}
 #pragma once
 
 namespace httplib {

@@ -20,8 +20,8 @@ constexpr int64_t kFiguresInterval = host::kSecond / 2;
 
 }  // namespace
 
-CameraService::CameraService(const SessionOptions& options, PreviewSize preview)
-    : options_(options), hub_(buffers_, preview) {
+CameraService::CameraService(const SessionOptions& options, PreviewSize preview, const std::string& outputDirectory)
+    : options_(options), hub_(buffers_, preview), recordingNames_(outputDirectory, "recording") {
     Open(options.Size);
     StartStream();
     thread_ = std::thread([this] { Loop(); });
@@ -108,6 +108,91 @@ void CameraService::BringBack() {
     });
 }
 
+RecordingFigures CameraService::StartRecording(VideoKind kind) {
+    RecordingFigures figures;
+    Call([&](CaptureSession* session) {
+        if (collector_ == nullptr) FailUsage("the stream is stopped: start it to record");
+        if (recording_ != nullptr) FailUsage("a recording runs already: stop it first");
+        std::string name;
+        const std::string problem = recordingNames_.Next(kind == VideoKind::Mkv ? "mkv" : "avi", &name);
+        if (!problem.empty()) FailRuntime(problem);
+        recording_ = std::make_unique<Recording>(recordingNames_.Path(name),
+                                                 CaptureGeometry{session->Width(), session->Height(), session->FrameInterval()},
+                                                 buffers_);
+        std::lock_guard<std::mutex> hold(figuresLock_);
+        figures_.Recording = RecordingFigures();
+        figures_.Recording.Active = true;
+        figures_.Recording.Name = name;
+        figures_.Recording.Directory = recordingNames_.Directory();
+        figures = figures_.Recording;
+    });
+    return figures;
+}
+
+RecordingFigures CameraService::StopRecording() {
+    Call([this](CaptureSession*) {
+        if (recording_ == nullptr) FailUsage("no recording runs");
+        EndRecording("");
+    });
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    if (!figures_.Recording.Problem.empty()) FailRuntime(figures_.Recording.Problem);
+    return figures_.Recording;
+}
+
+void CameraService::EndRecording(const std::string& why) {
+    if (recording_ == nullptr) return;
+    std::string problem = recording_->Finish();
+    if (problem.empty()) problem = why;
+    RecordingFigures figures;
+    recording_->Fill(&figures);
+    recording_.reset();
+    std::lock_guard<std::mutex> hold(figuresLock_);
+    figures.Name = figures_.Recording.Name;
+    figures.Directory = figures_.Recording.Directory;
+    figures.Problem = problem;
+    figures_.Recording = figures;
+}
+
+CalibrationOutcome CameraService::Calibrate(const CalibrationRequest& request) {
+    CalibrationOutcome outcome;
+    Call([&](CaptureSession* session) {
+        if (session == nullptr) FailRuntime("the camera is gone; bring it back first");
+        if (collector_ == nullptr) FailUsage("the stream is stopped: start it to calibrate");
+        {
+            std::lock_guard<std::mutex> hold(figuresLock_);
+            figures_.Calibrating = request.Kind->Name;
+        }
+        camera::SimulatedCamera& camera = session->Camera();
+        const camera::SceneKind before = camera.Scene();
+        camera.ShowScene(request.Scene);
+        std::string failure;
+        bool usage = false;
+        try {
+            outcome = RunCalibration(*session, *collector_, *request.Kind, request.Force,
+                                     [this](DeliveredPicture& picture) { Deliver(picture); });
+        } catch (const CommandFailure& problem) {
+            failure = problem.what();
+            usage = problem.Status() == kUsageError;
+        }
+        camera.ShowScene(before);
+        {
+            std::lock_guard<std::mutex> hold(figuresLock_);
+            figures_.Calibrating.clear();
+        }
+        if (usage) FailUsage(failure);
+        if (failure.empty() && outcome.Kept) return;
+        // The driver holds the refused table until it reads the files again, which it does when
+        // its stream opens.
+        const bool wasRunning = collector_ != nullptr;
+        const std::string closed = Close();
+        Open(options_.Size);
+        if (wasRunning) StartStream();
+        if (failure.empty()) failure = "refused: " + outcome.Refusal + "; the previous file stays";
+        FailRuntime(closed.empty() ? failure : failure + "; " + closed);
+    });
+    return outcome;
+}
+
 std::string CameraService::Shutdown() {
     {
         std::lock_guard<std::mutex> hold(jobsLock_);
@@ -178,7 +263,9 @@ void CameraService::Open(FrameSize size) {
     options_.Size = size;
     std::lock_guard<std::mutex> hold(figuresLock_);
     formats_ = std::move(formats);
+    const RecordingFigures lastRecording = figures_.Recording;
     figures_ = CameraFigures();
+    figures_.Recording = lastRecording;
     figures_.Connected = true;
     figures_.Width = size.Width;
     figures_.Height = size.Height;
@@ -224,6 +311,7 @@ void CameraService::StartStream() {
 void CameraService::StopStream() {
     if (collector_ == nullptr) return;
     UpdateFigures(true);
+    EndRecording("");
     session_->Stop();
     collector_->Drain();
     collector_.reset();
@@ -235,13 +323,11 @@ void CameraService::StopStream() {
 }
 
 void CameraService::Collect() {
-    const uint32_t width = session_->Width(), height = session_->Height();
-    const std::string failure = collector_->CollectOnce([&](DeliveredPicture& picture) {
-        hub_.Offer(picture.Pixels, width, height);
-    });
+    const std::string failure = collector_->CollectOnce([this](DeliveredPicture& picture) { Deliver(picture); });
     if (failure.empty()) return;
     // The camera went (or the stream failed): the session is of no more use until it is
     // brought back.
+    EndRecording("the recording ended when the stream failed: " + failure);
     session_->Stop();
     collector_->Drain();
     collector_.reset();
@@ -250,6 +336,11 @@ void CameraService::Collect() {
     figures_.Connected = false;
     figures_.FramesPerSecond = 0;
     figures_.Problem = failure;
+}
+
+void CameraService::Deliver(DeliveredPicture& picture) {
+    if (recording_ != nullptr) recording_->Add(picture);
+    hub_.Offer(picture.Pixels, session_->Width(), session_->Height());
 }
 
 void CameraService::UpdateFigures(bool force) {
@@ -263,7 +354,9 @@ void CameraService::UpdateFigures(bool force) {
     const uint64_t delivered = collector_->Delivered();
     const double cpu = ProcessCpuSeconds();
     const double seconds = static_cast<double>(now - lastUpdate_) / host::kSecond;
+    if (recording_ != nullptr && !recording_->Failure().empty()) EndRecording("");
     std::lock_guard<std::mutex> hold(figuresLock_);
+    if (recording_ != nullptr) recording_->Fill(&figures_.Recording);
     figures_.Delivered = delivered;
     figures_.DriverDropped = dropped - droppedAtStart_;
     figures_.Exposure = exposure.Number;

@@ -18,7 +18,10 @@
 #include "tools/buffer_pool.h"
 #include "tools/capture_session.h"
 #include "tools/picture_collector.h"
+#include "tools/calibration_capture.h"
+#include "tools/serve/numbered_files.h"
 #include "tools/serve/preview_hub.h"
+#include "tools/serve/recording.h"
 
 namespace vexacam::tools {
 
@@ -33,6 +36,16 @@ struct CameraFigures {
     double FramesPerSecond = 0;    // delivered, over the last second or so
     double CpuMsPerFrame = 0;      // the whole process's processor time per delivered picture
     int64_t Exposure = 0;          // Exposal as the driver holds it now
+    RecordingFigures Recording;    // the recording running, or the last one
+    std::string Calibrating;       // the calibration running ("defects", "gainmap"), or ""
+};
+
+// A calibration asked of the server: the kind and the scene the camera is pointed at for it
+// (the kind's own unless told otherwise, to see a wrong scene refused).
+struct CalibrationRequest {
+    const CalibrationKind* Kind = nullptr;
+    camera::SceneKind Scene = camera::SceneKind::Chart;
+    bool Force = false;
 };
 
 // One of the formats the driver offers.
@@ -46,7 +59,7 @@ class CameraService {
 public:
     // Brings the driver up at the session's size and starts the stream. A failure to bring it
     // up ends the command (CommandFailure), as in `capture`.
-    CameraService(const SessionOptions& options, PreviewSize preview);
+    CameraService(const SessionOptions& options, PreviewSize preview, const std::string& outputDirectory);
     ~CameraService();  // Shutdown
     CameraService(const CameraService&) = delete;
     CameraService& operator=(const CameraService&) = delete;
@@ -68,6 +81,17 @@ public:
     void Unplug();     // the simulated camera drops off the bus
     void BringBack();  // a new camera and a new session at the current size
 
+    // A video of the pictures from now on, in the output directory; refused (status 2) while
+    // the stream is stopped or a recording runs. The recording ends with StopRecording, or
+    // when the stream stops, the format changes or the camera goes.
+    RecordingFigures StartRecording(VideoKind kind);
+    RecordingFigures StopRecording();  // refused (status 2) when none runs
+
+    // Points the camera at the scene, runs the calibration on the running stream and points
+    // it back. A result that is not kept leaves the previous files and is refused (status 1);
+    // the driver then reads the previous tables again (the stream is reopened).
+    CalibrationOutcome Calibrate(const CalibrationRequest& request);
+
     // Stops the stream, shuts the driver down (it saves the settings) and writes the registry
     // file. "" or the first problem. Later calls do nothing.
     std::string Shutdown();
@@ -80,14 +104,18 @@ private:
     void StartStream();               // camera thread
     void StopStream();                // camera thread
     void Collect();                   // camera thread: one round of reads
+    void Deliver(DeliveredPicture& picture);     // camera thread: to the recording and the viewers
+    void EndRecording(const std::string& why);  // camera thread; "" when asked to
     void UpdateFigures(bool force);   // camera thread
 
     SessionOptions options_;  // the size is the current one
     BufferPool buffers_;
     PreviewHub hub_;
+    NumberedFiles recordingNames_;
     // Camera thread only.
     std::unique_ptr<CaptureSession> session_;
     std::unique_ptr<PictureCollector> collector_;
+    std::unique_ptr<Recording> recording_;
     int64_t droppedAtStart_ = 0;
     int64_t lastUpdate_ = 0;          // host time of the figures' last update
     uint64_t deliveredAtUpdate_ = 0;

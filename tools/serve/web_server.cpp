@@ -64,7 +64,7 @@ bool IsLoopback(const std::string& host) {
 
 CameraServer::CameraServer(const ServerOptions& options)
     : options_(options),
-      camera_(std::make_unique<CameraService>(options.Session, options.Preview)),
+      camera_(std::make_unique<CameraService>(options.Session, options.Preview, options.OutputDirectory)),
       snapshots_(std::make_unique<SnapshotStore>(options.OutputDirectory)),
       http_(std::make_unique<httplib::Server>()) {
     http_->set_payload_max_length(kBodyLimit);
