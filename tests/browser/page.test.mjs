@@ -4,7 +4,7 @@
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
-import { mkdtempSync, rmSync } from "node:fs";
+import { mkdtempSync, readdirSync, rmSync, statSync } from "node:fs";
 import { tmpdir } from "node:os";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
@@ -140,6 +140,35 @@ test("the camera's disconnect shows the banner, and it comes back", async () => 
   await page.click("#bring-back");
   await page.locator("#banner.shown").waitFor({ state: "hidden" });
   assert.ok(await waitFor(async () => (await stats()).running));
+});
+
+test("recording from the page keeps a video in the output directory", async () => {
+  await page.click("#record");
+  await page.locator("#recording", { hasText: "recording " }).waitFor();
+  await page.locator("#record", { hasText: "Stop recording" }).waitFor();
+  assert.ok(await waitFor(async () => (await stats()).recording.frames >= 30));
+  await page.click("#record");
+  await page.locator("#recording", { hasText: "recorded " }).waitFor();
+  const recording = (await stats()).recording;
+  assert.equal(recording.active, false);
+  assert.match(recording.name, /^recording-\d{4}\.mkv$/);
+  assert.ok(readdirSync(path.join(scratch, "snapshots")).includes(recording.name));
+  assert.ok(statSync(path.join(scratch, "snapshots", recording.name)).size > 10000);
+  assert.deepEqual(problems, []);
+});
+
+test("calibration from the page: the defect table, then the gain map", async () => {
+  const kind = (name) => page.locator(`#calibration .kind[data-kind="${name}"]`);
+  await kind("defects").locator(".needs", { hasText: "lens capped" }).waitFor();
+  await kind("gainmap").locator(".needs", { hasText: "grey card" }).waitFor();
+  for (const name of ["defects", "gainmap"]) {
+    await kind(name).locator("button").click();
+    await page.locator("#calibration-result", { hasText: "wrote" }).waitFor({ timeout: 30000 });
+    await kind(name).locator(".file", { hasText: "in place" }).waitFor();
+    await page.locator("#calibration button:not([disabled])").first().waitFor();
+  }
+  assert.ok(await waitFor(async () => (await stats()).running));
+  assert.deepEqual(problems, []);
 });
 
 // Drops of the driver while the pages watch for Seconds.

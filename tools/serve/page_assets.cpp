@@ -28,12 +28,20 @@ legend { color: #9fd3ff; }
 .control input[type=number] { width: 64px; }
 .control .range { grid-column: 2 / 4; font-size: 11px; color: #999; }
 button, select { font: inherit; }
+#recording { color: #f77; }
+#calibration { max-width: 640px; margin-top: 8px; }
+#calibration .kind { margin: 6px 0 10px; }
+#calibration .needs { color: #ccc; }
+#calibration .checks, #calibration .file { font-size: 11px; color: #999; }
+#calibration .result { white-space: pre-wrap; font-size: 12px; color: #b5e8b5; }
 </style></head>
 <body>
 <header><h1>vexacam</h1>
 <label>Format <select id="format"></select></label>
 <button id="start">Start</button><button id="stop">Stop</button>
 <button id="snapshot-bmp">Snapshot BMP</button><button id="snapshot-png">Snapshot PNG</button>
+<span><select id="record-kind" title="Video kind"><option value="mkv">MKV (lossless)</option><option value="avi">AVI (uncompressed)</option></select>
+<button id="record">Record</button></span>
 <button id="unplug" title="The simulated camera drops off the bus">Unplug camera</button>
 </header>
 <div id="banner"><span id="banner-text">The camera is gone.</span><button id="bring-back">Bring it back</button></div>
@@ -44,7 +52,11 @@ button, select { font: inherit; }
 <span>frames/s <b id="fps">-</b></span><span>driver drops <b id="dropped">-</b></span>
 <span>ms processor/frame <b id="cpu">-</b></span><span>exposure <b id="exposure">-</b></span>
 </div>
-<canvas id="histogram" width="640" height="120"></canvas></section>
+<div id="recording"></div>
+<canvas id="histogram" width="640" height="120"></canvas>
+<fieldset id="calibration"><legend>Calibration</legend><div id="calibration-kinds"></div>
+<label><input type="checkbox" id="calibration-force"> keep the result even if the scene fails the checks</label>
+<div class="result" id="calibration-result"></div></fieldset></section>
 <section id="controls"></section>
 </main>
 <script>
@@ -178,9 +190,67 @@ function drawHistogram(histogram) {
   }
 }
 
+let recordingActive = false;
+function showRecording(r) {
+  recordingActive = r.active;
+  $("record").textContent = r.active ? "Stop recording" : "Record";
+  $("record-kind").disabled = r.active;
+  let text = "";
+  if (r.name) {
+    text = (r.active ? "recording " : "recorded ") + r.directory + "/" + r.name + ": " + r.frames + " pictures, " +
+      r.seconds.toFixed(1) + " s" + (r.unsaved ? ", " + r.unsaved + " not kept" : "");
+  }
+  if (r.problem) text += " (" + r.problem + ")";
+  $("recording").textContent = text;
+}
+
+// What each calibration needs, from the server; the camera is pointed at that scene for it.
+async function refreshCalibration() {
+  let answer;
+  try { answer = await api("/api/calibration"); } catch (e) { return; }
+  const holder = $("calibration-kinds");
+  holder.textContent = "";
+  const titles = { defects: "Defect table", gainmap: "Flat-field gain map" };
+  for (const k of answer.kinds) {
+    const box = document.createElement("div");
+    box.className = "kind"; box.dataset.kind = k.kind;
+    const button = document.createElement("button");
+    button.textContent = "Take " + titles[k.kind].toLowerCase();
+    button.onclick = () => calibrate(k.kind);
+    const needs = document.createElement("div");
+    needs.className = "needs"; needs.textContent = "Needs " + k.needs + ".";
+    const checks = document.createElement("div");
+    checks.className = "checks"; checks.textContent = "Checked: " + k.checks;
+    const file = document.createElement("div");
+    file.className = "file";
+    file.textContent = (k.file.exists ? "in place: " : "none yet for " + answer.width + "-wide frames: ") + k.file.path;
+    box.append(button, needs, checks, file);
+    holder.appendChild(box);
+  }
+}
+
+async function calibrate(kind) {
+  const buttons = document.querySelectorAll("#calibration button");
+  buttons.forEach((b) => { b.disabled = true; });
+  $("calibration-result").textContent = "";
+  say("calibrating " + kind + ": the camera looks at the scene it needs");
+  try {
+    const answer = await api("/api/calibration", { kind: kind, force: $("calibration-force").checked });
+    $("calibration-result").textContent = answer.lines.join("\n") +
+      (answer.refusal ? "\nkept although " + answer.refusal : "");
+    say(kind + " taken");
+  } catch (e) {
+    $("calibration-result").textContent = e.message;
+    say(e.message);
+  }
+  buttons.forEach((b) => { b.disabled = false; });
+  await refreshCalibration();
+}
+
 async function refreshFigures() {
   try {
     const s = await api("/api/stats");
+    showRecording(s.recording);
     $("fps").textContent = s.fps.toFixed(1);
     $("dropped").textContent = s.driver_dropped;
     $("cpu").textContent = s.cpu_ms_per_frame.toFixed(2);
@@ -216,6 +286,7 @@ $("format").onchange = () => act(async () => {
   say("format " + width + " x " + height);
   restartPreview();
   await refreshControls();
+  await refreshCalibration();
 });
 $("start").onclick = () => act(() => api("/api/stream", { running: true }));
 $("stop").onclick = () => act(() => api("/api/stream", { running: false }));
@@ -225,10 +296,15 @@ $("bring-back").onclick = () => act(async () => {
   restartPreview();
   await refreshControls();
 });
+$("record").onclick = () => act(async () => {
+  const r = await api("/api/recording", recordingActive ? { action: "stop" } : { action: "start", kind: $("record-kind").value });
+  showRecording(r);
+  say((r.active ? "recording into " : "saved ") + r.directory + "/" + r.name);
+});
 $("snapshot-bmp").onclick = () => snapshot("bmp");
 $("snapshot-png").onclick = () => snapshot("png");
 
-loadFormats().then(refreshControls);
+loadFormats().then(refreshControls).then(refreshCalibration);
 refreshFigures();
 setInterval(refreshFigures, 1000);
 </script></body></html>)PAGE";
