@@ -127,6 +127,15 @@ test("a value out of range is refused with its range", async () => {
   assert.deepEqual(refused, []);
 });
 
+test("a value changed elsewhere (a script, the driver itself) shows on the page", async () => {
+  const gamma = page.locator('[data-name="procamp.Gamma"] input[type=number]');
+  await page.locator("#preview").click();  // nothing of the row being edited
+  const answer = await fetch(address + "api/controls/procamp/Gamma",
+    { method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify({ value: 21 }) });
+  assert.equal(answer.status, 200);
+  assert.ok(await waitFor(async () => (await gamma.inputValue()) === "21", 10));
+});
+
 test("switching to 1280x1024 shows pictures of that size", async () => {
   await page.selectOption("#format", "1280x1024");
   assert.ok(await waitFor(() => page.locator("#preview").evaluate((img) => img.naturalWidth === 1280 && img.naturalHeight === 1024)));

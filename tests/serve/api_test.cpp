@@ -185,7 +185,12 @@ TEST_F(ApiTest, UnpluggedCameraIsReportedAndBroughtBack) {
     ASSERT_EQ(client.Post("/api/camera", json{{"action", "unplug"}}).Status, 200);
     ASSERT_TRUE(WaitFor([&] { return !client.Get("/api/stats").Json()["connected"].get<bool>(); }));
     EXPECT_NE(client.Get("/api/stats").Json()["problem"].get<std::string>(), "");
-    EXPECT_NE(client.Get("/api/controls").Status, 0);  // still answered, whatever the driver says
+    for (const char* path : {"/api/controls", "/api/controls/procamp/Gamma"}) {
+        const Reply gone = client.Get(path);
+        EXPECT_EQ(gone.Status, 409) << path;
+        EXPECT_NE(gone.Json().value("error", "").find("gone"), std::string::npos) << gone.Body;
+    }
+    EXPECT_EQ(client.Post("/api/controls/procamp/Gamma", json{{"value", 5}}).Status, 409);
     EXPECT_EQ(client.Post("/api/camera", json{{"action", "unplug"}}).Status, 409);
     ASSERT_EQ(client.Post("/api/camera", json{{"action", "bring-back"}}).Status, 200);
     EXPECT_TRUE(client.Get("/api/stats").Json()["connected"].get<bool>());

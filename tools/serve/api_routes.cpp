@@ -116,8 +116,9 @@ json ControlWithStored(host::AdapterClient& adapter, const Control& control) {
     return entry;
 }
 
-void NeedCamera(CaptureSession* session) {
-    if (session == nullptr) FailRuntime("the camera is gone; bring it back first");
+// Once the camera has gone the driver's answers describe nothing: 409 until it is brought back.
+void NeedCamera(CameraService& camera, CaptureSession* session) {
+    if (session == nullptr || !camera.Figures().Connected) FailRuntime("the camera is gone; bring it back first");
 }
 
 void AddControlRoutes(httplib::Server& server, CameraService& camera) {
@@ -125,7 +126,7 @@ void AddControlRoutes(httplib::Server& server, CameraService& camera) {
         Answer(response, [&] {
             json all = json::array();
             camera.Call([&](CaptureSession* session) {
-                NeedCamera(session);
+                NeedCamera(camera, session);
                 for (const Control& control : Controls()) all.push_back(ControlWithStored(session->Adapter(), control));
             });
             Reply(response, 200, all);
@@ -136,7 +137,7 @@ void AddControlRoutes(httplib::Server& server, CameraService& camera) {
             const ControlCommand command = ParseControlCommand({"get", request.matches[1].str(), request.matches[2].str()}, "");
             json entry;
             camera.Call([&](CaptureSession* session) {
-                NeedCamera(session);
+                NeedCamera(camera, session);
                 entry = ControlWithStored(session->Adapter(), *command.Target);
             });
             Reply(response, 200, entry);
@@ -149,7 +150,7 @@ void AddControlRoutes(httplib::Server& server, CameraService& camera) {
             const ControlCommand command = ParseControlChange(request.matches[1].str(), request.matches[2].str(), body);
             json entry;
             camera.Call([&](CaptureSession* session) {
-                NeedCamera(session);
+                NeedCamera(camera, session);
                 const Control& control = *command.Target;
                 bool switchedOff = false;
                 NTSTATUS status = SwitchOffAutoExposureFor(session->Adapter(), control, command.Flags, &switchedOff);

@@ -126,6 +126,7 @@ function controlRow(c) {
     box.type = "checkbox"; box.checked = c.value === 1;
     box.onchange = () => send({ value: box.checked ? 1 : 0 });
     row.appendChild(box);
+    row.update = (now) => { box.checked = now.value === 1; };
   } else if (c.settable && c.min !== undefined) {
     const slider = document.createElement("input");
     slider.type = "range"; slider.min = c.min; slider.max = Math.min(c.max, c.min + 100000); slider.step = c.step;
@@ -143,20 +144,39 @@ function controlRow(c) {
     range.className = "range";
     range.textContent = c.min + ".." + c.max + " step " + c.step + ", default " + c.default;
     row.appendChild(range);
+    let box = null;
     if (c.flags) {  // the amplifier's auto/manual flag
       const auto = document.createElement("label");
-      const box = document.createElement("input");
+      box = document.createElement("input");
       box.type = "checkbox"; box.checked = c.flags === "auto";
       box.onchange = () => send({ value: Number(number.value), flags: box.checked ? "auto" : "manual" });
       auto.appendChild(box); auto.append(" auto");
       row.appendChild(auto);
     }
+    // A value the driver changed itself (automatic exposure) shows up, unless being edited.
+    row.update = (now) => {
+      if (document.activeElement !== slider && document.activeElement !== number) {
+        slider.value = now.value; number.value = now.value;
+      }
+      if (box && now.flags) box.checked = now.flags === "auto";
+    };
   } else {
     const value = document.createElement("span");
     value.textContent = c.value === null ? "-" : JSON.stringify(c.value);
     row.appendChild(value);
   }
   return row;
+}
+
+// The values as they are now, into the rows that are there.
+async function updateControls() {
+  if (document.hidden) return;
+  let controls;
+  try { controls = await api("/api/controls"); } catch (e) { return; }
+  for (const c of controls) {
+    const row = document.querySelector(`.control[data-name="${c.set}.${c.name}"]`);
+    if (row && row.update && c.value !== null) row.update(c);
+  }
 }
 
 async function refreshControls() {
@@ -307,6 +327,7 @@ $("snapshot-png").onclick = () => snapshot("png");
 loadFormats().then(refreshControls).then(refreshCalibration);
 refreshFigures();
 setInterval(refreshFigures, 1000);
+setInterval(updateControls, 2000);
 </script></body></html>)PAGE";
 }
 
