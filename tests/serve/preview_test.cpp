@@ -77,6 +77,12 @@ TEST(PreviewHub, EncodesTheNewestPictureAtThePreviewSize) {
     vexacam::tools::FullPicture newest;
     ASSERT_TRUE(hub.CopyNewest(&newest));
     EXPECT_EQ(newest.Width, 2048u);
+    EXPECT_EQ(hub.Figures().Encoded, 1u);
+    // Another format: the encoder's figures start again, of the new size alone.
+    pixels = Picture(640, 480, 100);
+    hub.Offer(pixels, 640, 480);
+    ASSERT_TRUE(hub.WaitForFrame(frame.Sequence, 10000, &frame));
+    EXPECT_EQ(hub.Figures().Encoded, 1u);
     hub.RemoveViewer();
 }
 

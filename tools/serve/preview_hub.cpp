@@ -87,6 +87,7 @@ PreviewFigures PreviewHub::Figures() const {
 void PreviewHub::EncodeLoop() {
     PreviewEncoder encoder;
     ChannelHistogram histogram{};
+    uint32_t lastWidth = 0, lastHeight = 0;
     std::unique_lock<std::mutex> hold(lock_);
     while (true) {
         offered_.wait(hold, [&] { return stopping_ || !pending_.Pixels.empty(); });
@@ -109,6 +110,12 @@ void PreviewHub::EncodeLoop() {
         const double cpu = ThreadCpuSeconds() - cpuBefore;
 
         hold.lock();
+        if (picture.Width != lastWidth || picture.Height != lastHeight) {
+            figures_.Encoded = 0;  // the encoder's figures are of one picture size
+            figures_.EncoderCpuSeconds = 0;
+            lastWidth = picture.Width;
+            lastHeight = picture.Height;
+        }
         std::swap(newest_, picture);
         ++figures_.Encoded;
         figures_.EncoderCpuSeconds += cpu;

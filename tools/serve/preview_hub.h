@@ -31,9 +31,9 @@ struct FullPicture {
 };
 
 struct PreviewFigures {
-    uint64_t Encoded = 0;         // pictures scaled, counted and encoded
+    uint64_t Encoded = 0;         // pictures scaled, counted and encoded since the picture size last changed
     uint64_t Replaced = 0;        // offered pictures a newer one replaced before the encoder took them
-    double EncoderCpuSeconds = 0; // the encoder thread's processor time, all pictures
+    double EncoderCpuSeconds = 0; // the encoder thread's processor time for the Encoded pictures
     uint32_t ShownWidth = 0;
     uint32_t ShownHeight = 0;
     ChannelHistogram Histogram{};
