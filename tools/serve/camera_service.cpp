@@ -2,7 +2,7 @@
 
 #include <time.h>
 
-#include <exception>
+#include <stdexcept>
 #include <future>
 
 #include "host/kernel/clock.h"
@@ -40,22 +40,36 @@ CameraFigures CameraService::Figures() const {
 }
 
 void CameraService::Call(const std::function<void(CaptureSession*)>& job) {
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> result = done->get_future();
+    // A failure comes back as its status and text, not as the exception object: the object
+    // would be shared by two threads through reference counts the sanitizers cannot see.
+    struct Failure {
+        bool Failed = false;
+        bool Command = false;  // a CommandFailure with Status
+        int Status = 0;
+        std::string Message;
+    };
+    auto done = std::make_shared<std::promise<Failure>>();
+    std::future<Failure> result = done->get_future();
     {
         std::lock_guard<std::mutex> hold(jobsLock_);
         if (stopping_) FailRuntime("the server is stopping");
         jobs_.push_back([this, &job, done] {
+            Failure failure;
             try {
                 job(session_.get());
-                done->set_value();
-            } catch (...) {
-                done->set_exception(std::current_exception());
+            } catch (const CommandFailure& problem) {
+                failure = {true, true, problem.Status(), problem.what()};
+            } catch (const std::exception& problem) {
+                failure = {true, false, 0, problem.what()};
             }
+            done->set_value(std::move(failure));
         });
     }
     jobsWaiting_.notify_one();
-    result.get();
+    const Failure failure = result.get();
+    if (!failure.Failed) return;
+    if (failure.Command) throw CommandFailure(failure.Status, failure.Message);
+    throw std::runtime_error(failure.Message);
 }
 
 void CameraService::Start() {
