@@ -57,7 +57,9 @@ TEST_F(AdapterLifecycleTest, FrameworkReadsTheDescriptionIntoTheSizeTheDriverRep
     ASSERT_EQ(formats.size(), kCaptureFormatCount);
     // The driver's own table: in an image under test, its copy of the same bytes.
     for (ULONG i = 0; i < formats.size(); ++i) {
-        if (DriverImageUnderTest() == nullptr) EXPECT_EQ(formats[i], CaptureFormats[i]);
+        if (DriverImageUnderTest() == nullptr) {
+            EXPECT_EQ(formats[i], CaptureFormats[i]);
+        }
         ASSERT_EQ(formats[i]->FormatSize, CaptureFormats[i]->FormatSize);
         EXPECT_EQ(std::memcmp(formats[i], CaptureFormats[i], CaptureFormats[i]->FormatSize), 0);
     }

@@ -230,14 +230,17 @@ TEST_P(RefusedImage, IsRefusedWithItsReason) {
     EXPECT_EQ(problem.find('\n'), std::string::npos) << "one line";
 }
 
+// A test's name: the letters and digits of its fault.
+std::string TestNameOf(const char* fault) {
+    std::string name;
+    for (const char* c = fault; *c != '\0'; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+    }
+    return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(Headers, RefusedImage, ::testing::ValuesIn(kDamages),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char* c = info.param.Fault; *c != '\0'; ++c) {
-                                 if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-                             }
-                             return name;
-                         });
+                         [](const auto& tested) { return TestNameOf(tested.param.Fault); });
 
 // Damage inside the relocation and import tables, which the loader walks after mapping.
 struct TableDamage {
@@ -338,13 +341,7 @@ TEST_P(RefusedTables, AreRefusedWithTheirReason) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, RefusedTables, ::testing::ValuesIn(kTableDamages),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char* c = info.param.Fault; *c != '\0'; ++c) {
-                                 if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-                             }
-                             return name;
-                         });
+                         [](const auto& tested) { return TestNameOf(tested.param.Fault); });
 
 }  // namespace
 }  // namespace image_test

@@ -63,8 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
     BothSystems, VectorStateChoice,
     ::testing::Values(SaveCase{"a newer system: the wide bodies, their registers saved", true},
                       SaveCase{"an older system: the 128-bit bodies, never a wider one", false}),
-    [](const ::testing::TestParamInfo<SaveCase>& info) {
-        return info.param.Offered ? std::string("ExtendedSaveOffered")
+    [](const ::testing::TestParamInfo<SaveCase>& tested) {
+        return tested.param.Offered ? std::string("ExtendedSaveOffered")
                                   : std::string("FloatingPointSaveOnly");
     });
 

@@ -77,19 +77,25 @@ TEST_F(RecordingTest, RecordsAVideoAsLongAsTheRecordingRan) {
 TEST_F(RecordingTest, EndsWithTheStreamOrTheFormatAndNeverReusesAName) {
     Client client(Port());
     ASSERT_TRUE(FramesArrive(client, 2));
-    const std::string first = Start(client, "mkv")["name"];
+    const std::string first = Start(client, "avi")["name"];
     ASSERT_TRUE(Holds(client, 5));
+    // The stream stops at once; the writer completes the file on its own thread.
     ASSERT_EQ(client.Post("/api/stream", json{{"running", false}}).Status, 200);
-    json last = client.Get("/api/recording").Json();
+    json last;
+    ASSERT_TRUE(WaitFor([&] {
+        last = client.Get("/api/recording").Json();
+        return !last["finishing"].get<bool>();
+    }, 120));
     EXPECT_FALSE(last["active"].get<bool>());
     EXPECT_EQ(last["name"], first);
     EXPECT_GE(last["frames"].get<uint32_t>(), 5u);
-    const std::vector<uint8_t> mkv = File(last);
-    ASSERT_GE(mkv.size(), 4u);
-    EXPECT_EQ(Le32(mkv, 0), 0xA3DF451Au) << "an EBML header";
+    const std::vector<uint8_t> avi = File(last);
+    ASSERT_GE(avi.size(), 52u);
+    EXPECT_GE(Le32(avi, 48), last["frames"].get<uint32_t>() + last["unsaved"].get<uint32_t>())
+        << "complete: its header counts every period";
 
     ASSERT_EQ(client.Post("/api/stream", json{{"running", true}}).Status, 200);
-    const std::string second = Start(client, "mkv")["name"];
+    const std::string second = Start(client, "avi")["name"];
     EXPECT_NE(second, first);
     ASSERT_TRUE(Holds(client, 3));
     ASSERT_EQ(client.Post("/api/format", json{{"width", 800}, {"height", 600}}).Status, 200);
@@ -119,11 +125,17 @@ TEST_F(RecordingTest, RefusesWhatCannotBeDone) {
         EXPECT_NE(reply.Json().value("error", "").find(c.Says), std::string::npos) << reply.Body;
     }
     ASSERT_EQ(client.Post("/api/stream", json{{"running", true}}).Status, 200);
-    Start(client, "avi");
+    Start(client, "mkv");
     const Reply twice = client.Post("/api/recording", json{{"action", "start"}});
     EXPECT_EQ(twice.Status, 400);
     EXPECT_NE(twice.Json().value("error", "").find("runs already"), std::string::npos) << twice.Body;
-    EXPECT_EQ(client.Post("/api/recording", json{{"action", "stop"}}).Status, 200);
+    // Stopping waits for the file: complete when the answer comes.
+    const Reply stopped = client.Post("/api/recording", json{{"action", "stop"}});
+    ASSERT_EQ(stopped.Status, 200);
+    EXPECT_FALSE(stopped.Json()["finishing"].get<bool>());
+    const std::vector<uint8_t> mkv = File(stopped.Json());
+    ASSERT_GE(mkv.size(), 4u);
+    EXPECT_EQ(Le32(mkv, 0), 0xA3DF451Au) << "an EBML header";
 }
 
 }  // namespace

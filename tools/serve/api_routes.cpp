@@ -169,6 +169,7 @@ void AddControlRoutes(httplib::Server& server, CameraService& camera) {
 json RecordingJson(const RecordingFigures& recording) {
     return {
         {"active", recording.Active},
+        {"finishing", recording.Finishing},
         {"name", recording.Name},
         {"directory", recording.Directory},
         {"frames", recording.Saved},

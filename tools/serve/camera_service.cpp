@@ -144,27 +144,46 @@ RecordingFigures CameraService::StartRecording(VideoKind kind) {
 }
 
 RecordingFigures CameraService::StopRecording() {
-    Call([this](CaptureSession*) {
+    std::string name;
+    Call([&](CaptureSession*) {
         if (recording_ == nullptr) FailUsage("no recording runs");
+        name = Figures().Recording.Name;
         EndRecording("");
     });
-    std::lock_guard<std::mutex> hold(figuresLock_);
-    if (!figures_.Recording.Problem.empty()) FailRuntime(figures_.Recording.Problem);
+    std::unique_lock<std::mutex> hold(figuresLock_);
+    recordingFinished_.wait(hold, [&] { return figures_.Recording.Name != name || !figures_.Recording.Finishing; });
+    if (figures_.Recording.Name == name && !figures_.Recording.Problem.empty()) FailRuntime(figures_.Recording.Problem);
     return figures_.Recording;
 }
 
 void CameraService::EndRecording(const std::string& why) {
     if (recording_ == nullptr) return;
-    std::string problem = recording_->Finish();
-    if (problem.empty()) problem = why;
-    RecordingFigures figures;
-    recording_->Fill(&figures);
-    recording_.reset();
-    std::lock_guard<std::mutex> hold(figuresLock_);
-    figures.Name = figures_.Recording.Name;
-    figures.Directory = figures_.Recording.Directory;
-    figures.Problem = problem;
-    figures_.Recording = figures;
+    if (finisher_.joinable()) finisher_.join();
+    std::string name;
+    {
+        std::lock_guard<std::mutex> hold(figuresLock_);
+        recording_->Fill(&figures_.Recording);
+        figures_.Recording.Active = false;
+        figures_.Recording.Finishing = true;
+        name = figures_.Recording.Name;
+    }
+    finisher_ = std::thread([this, name, why, ending = std::move(recording_)]() mutable {
+        std::string problem = ending->Finish();
+        if (problem.empty()) problem = why;
+        RecordingFigures figures;
+        ending->Fill(&figures);
+        ending.reset();
+        {
+            std::lock_guard<std::mutex> hold(figuresLock_);
+            if (figures_.Recording.Name == name) {  // not a newer recording's figures
+                figures.Name = name;
+                figures.Directory = figures_.Recording.Directory;
+                figures.Problem = problem;
+                figures_.Recording = figures;
+            }
+        }
+        recordingFinished_.notify_all();
+    });
 }
 
 CalibrationOutcome CameraService::Calibrate(const CalibrationRequest& request) {
@@ -217,6 +236,7 @@ std::string CameraService::Shutdown() {
     if (thread_.joinable()) thread_.join();
     hub_.Stop();
     shutdownProblem_ = Close();
+    if (finisher_.joinable()) finisher_.join();
     return shutdownProblem_;
 }
 

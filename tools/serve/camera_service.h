@@ -85,7 +85,8 @@ public:
     // the stream is stopped or a recording runs. The recording ends with StopRecording, or
     // when the stream stops, the format changes or the camera goes.
     RecordingFigures StartRecording(VideoKind kind);
-    RecordingFigures StopRecording();  // refused (status 2) when none runs
+    // Waits until the file is complete. Refused (status 2) when none runs.
+    RecordingFigures StopRecording();
 
     // Points the camera at the scene, runs the calibration on the running stream and points
     // it back. A result that is not kept leaves the previous files and is refused (status 1);
@@ -105,7 +106,9 @@ private:
     void StopStream();                // camera thread
     void Collect();                   // camera thread: one round of reads
     void Deliver(DeliveredPicture& picture);     // camera thread: to the recording and the viewers
-    void EndRecording(const std::string& why);  // camera thread; "" when asked to
+    // Camera thread; Why is "" when asked to. The writer completes the file on a thread of its
+    // own, so the reads stay queued however long the encoder takes for what it holds.
+    void EndRecording(const std::string& why);
     void UpdateFigures(bool force);   // camera thread
 
     SessionOptions options_;  // the size is the current one
@@ -116,12 +119,14 @@ private:
     std::unique_ptr<CaptureSession> session_;
     std::unique_ptr<PictureCollector> collector_;
     std::unique_ptr<Recording> recording_;
+    std::thread finisher_;  // completes the last recording ended; joined before the next and at Shutdown
     int64_t droppedAtStart_ = 0;
     int64_t lastUpdate_ = 0;          // host time of the figures' last update
     uint64_t deliveredAtUpdate_ = 0;
     double cpuAtUpdate_ = 0;
 
     mutable std::mutex figuresLock_;  // guards figures_, formats_
+    std::condition_variable recordingFinished_;
     CameraFigures figures_;
     std::vector<OfferedFormat> formats_;
 

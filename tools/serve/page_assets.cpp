@@ -169,8 +169,9 @@ function controlRow(c) {
 }
 
 // The values as they are now, into the rows that are there.
+let cameraConnected = true;
 async function updateControls() {
-  if (document.hidden) return;
+  if (document.hidden || !cameraConnected) return;
   let controls;
   try { controls = await api("/api/controls"); } catch (e) { return; }
   for (const c of controls) {
@@ -220,6 +221,7 @@ function showRecording(r) {
     text = (r.active ? "recording " : "recorded ") + r.directory + "/" + r.name + ": " + r.frames + " pictures, " +
       r.seconds.toFixed(1) + " s" + (r.unsaved ? ", " + r.unsaved + " not kept" : "");
   }
+  if (r.finishing) text += " (completing the file)";
   if (r.problem) text += " (" + r.problem + ")";
   $("recording").textContent = text;
 }
@@ -275,6 +277,7 @@ async function refreshFigures() {
     $("dropped").textContent = s.driver_dropped;
     $("cpu").textContent = s.cpu_ms_per_frame.toFixed(2);
     $("exposure").textContent = s.exposure;
+    cameraConnected = s.connected;
     $("banner").classList.toggle("shown", !s.connected);
     $("banner-text").textContent = "The camera is gone" + (s.problem ? ": " + s.problem : ".");
     drawHistogram(s.histogram);

@@ -19,6 +19,7 @@ enum class VideoKind { Mkv, Avi };
 
 struct RecordingFigures {
     bool Active = false;
+    bool Finishing = false; // ended; the writer is still completing the file
     std::string Name;       // the file in the output directory; "" before the first recording
     std::string Directory;
     uint32_t Saved = 0;     // pictures in the video
