@@ -61,6 +61,16 @@ void Answer(httplib::Response& response, Act act) {
     }
 }
 
+// A change: a POST whose body must be a JSON object, answered as Answer answers.
+template <typename Handle>
+void PostObject(httplib::Server& server, const std::string& pattern, Handle handle) {
+    server.Post(pattern, [handle](const httplib::Request& request, httplib::Response& response) {
+        json body;
+        if (!TakeObject(request, response, &body)) return;
+        Answer(response, [&] { handle(request, body, response); });
+    });
+}
+
 // A JSON number that is a whole number, as the command line's text for it; the command line's
 // parser then checks it.
 std::string WholeNumberText(const json& value) {
@@ -143,26 +153,22 @@ void AddControlRoutes(httplib::Server& server, CameraService& camera) {
             Reply(response, 200, entry);
         });
     });
-    server.Post(R"(/api/controls/(\w+)/(\w+))", [&camera](const httplib::Request& request, httplib::Response& response) {
-        json body;
-        if (!TakeObject(request, response, &body)) return;
-        Answer(response, [&] {
-            const ControlCommand command = ParseControlChange(request.matches[1].str(), request.matches[2].str(), body);
-            json entry;
-            camera.Call([&](CaptureSession* session) {
-                NeedCamera(camera, session);
-                const Control& control = *command.Target;
-                bool switchedOff = false;
-                NTSTATUS status = SwitchOffAutoExposureFor(session->Adapter(), control, command.Flags, &switchedOff);
-                if (NT_SUCCESS(status)) status = WriteControl(session->Adapter(), control, command.Values, command.Flags);
-                if (!NT_SUCCESS(status)) {
-                    FailRuntime("set " + QualifiedName(control) + " failed with status " + StatusText(status));
-                }
-                entry = ControlWithStored(session->Adapter(), control);
-                entry["auto_exposure_switched_off"] = switchedOff;
-            });
-            Reply(response, 200, entry);
+    PostObject(server, R"(/api/controls/(\w+)/(\w+))", [&camera](const httplib::Request& request, const json& body, httplib::Response& response) {
+        const ControlCommand command = ParseControlChange(request.matches[1].str(), request.matches[2].str(), body);
+        json entry;
+        camera.Call([&](CaptureSession* session) {
+            NeedCamera(camera, session);
+            const Control& control = *command.Target;
+            bool switchedOff = false;
+            NTSTATUS status = SwitchOffAutoExposureFor(session->Adapter(), control, command.Flags, &switchedOff);
+            if (NT_SUCCESS(status)) status = WriteControl(session->Adapter(), control, command.Values, command.Flags);
+            if (!NT_SUCCESS(status)) {
+                FailRuntime("set " + QualifiedName(control) + " failed with status " + StatusText(status));
+            }
+            entry = ControlWithStored(session->Adapter(), control);
+            entry["auto_exposure_switched_off"] = switchedOff;
         });
+        Reply(response, 200, entry);
     });
 }
 
@@ -217,46 +223,34 @@ void AddStreamRoutes(httplib::Server& server, CameraService& camera) {
         const CameraFigures figures = camera.Figures();
         Reply(response, 200, {{"formats", formats}, {"current", {{"width", figures.Width}, {"height", figures.Height}}}});
     });
-    server.Post("/api/format", [&camera](const httplib::Request& request, httplib::Response& response) {
-        json body;
-        if (!TakeObject(request, response, &body)) return;
-        Answer(response, [&] {
-            if (!body.contains("width") || !body.contains("height")) FailUsage("say the size: {\"width\": W, \"height\": H}");
-            const std::string text = WholeNumberText(body["width"]) + "x" + WholeNumberText(body["height"]);
-            camera.SwitchFormat(ParseFrameSize(text, "the format"));
-            Reply(response, 200, FiguresJson(camera));
-        });
+    PostObject(server, "/api/format", [&camera](const httplib::Request&, const json& body, httplib::Response& response) {
+        if (!body.contains("width") || !body.contains("height")) FailUsage("say the size: {\"width\": W, \"height\": H}");
+        const std::string text = WholeNumberText(body["width"]) + "x" + WholeNumberText(body["height"]);
+        camera.SwitchFormat(ParseFrameSize(text, "the format"));
+        Reply(response, 200, FiguresJson(camera));
     });
     server.Get("/api/stats", [&camera](const httplib::Request&, httplib::Response& response) {
         Reply(response, 200, FiguresJson(camera));
     });
-    server.Post("/api/stream", [&camera](const httplib::Request& request, httplib::Response& response) {
-        json body;
-        if (!TakeObject(request, response, &body)) return;
-        Answer(response, [&] {
-            if (!body.contains("running") || !body["running"].is_boolean()) FailUsage("say {\"running\": true} or false");
-            if (body["running"].get<bool>()) {
-                camera.Start();
-            } else {
-                camera.Stop();
-            }
-            Reply(response, 200, FiguresJson(camera));
-        });
+    PostObject(server, "/api/stream", [&camera](const httplib::Request&, const json& body, httplib::Response& response) {
+        if (!body.contains("running") || !body["running"].is_boolean()) FailUsage("say {\"running\": true} or false");
+        if (body["running"].get<bool>()) {
+            camera.Start();
+        } else {
+            camera.Stop();
+        }
+        Reply(response, 200, FiguresJson(camera));
     });
-    server.Post("/api/camera", [&camera](const httplib::Request& request, httplib::Response& response) {
-        json body;
-        if (!TakeObject(request, response, &body)) return;
-        Answer(response, [&] {
-            const json action = body.contains("action") ? body["action"] : json();
-            if (action == "unplug") {
-                camera.Unplug();
-            } else if (action == "bring-back") {
-                camera.BringBack();
-            } else {
-                FailUsage("action is \"unplug\" or \"bring-back\"");
-            }
-            Reply(response, 200, FiguresJson(camera));
-        });
+    PostObject(server, "/api/camera", [&camera](const httplib::Request&, const json& body, httplib::Response& response) {
+        const json action = body.contains("action") ? body["action"] : json();
+        if (action == "unplug") {
+            camera.Unplug();
+        } else if (action == "bring-back") {
+            camera.BringBack();
+        } else {
+            FailUsage("action is \"unplug\" or \"bring-back\"");
+        }
+        Reply(response, 200, FiguresJson(camera));
     });
 }
 
@@ -282,21 +276,17 @@ void AddRecordingRoutes(httplib::Server& server, CameraService& camera) {
     server.Get("/api/recording", [&camera](const httplib::Request&, httplib::Response& response) {
         Reply(response, 200, RecordingJson(camera.Figures().Recording));
     });
-    server.Post("/api/recording", [&camera](const httplib::Request& request, httplib::Response& response) {
-        json body;
-        if (!TakeObject(request, response, &body)) return;
-        Answer(response, [&] {
-            const json action = body.contains("action") ? body["action"] : json();
-            if (action == "start") {
-                const json kind = body.contains("kind") ? body["kind"] : json("mkv");
-                if (kind != "mkv" && kind != "avi") FailUsage("kind is \"mkv\" (lossless FFV1) or \"avi\" (uncompressed)");
-                Reply(response, 200, RecordingJson(camera.StartRecording(kind == "mkv" ? VideoKind::Mkv : VideoKind::Avi)));
-            } else if (action == "stop") {
-                Reply(response, 200, RecordingJson(camera.StopRecording()));
-            } else {
-                FailUsage("action is \"start\" or \"stop\"");
-            }
-        });
+    PostObject(server, "/api/recording", [&camera](const httplib::Request&, const json& body, httplib::Response& response) {
+        const json action = body.contains("action") ? body["action"] : json();
+        if (action == "start") {
+            const json kind = body.contains("kind") ? body["kind"] : json("mkv");
+            if (kind != "mkv" && kind != "avi") FailUsage("kind is \"mkv\" (lossless FFV1) or \"avi\" (uncompressed)");
+            Reply(response, 200, RecordingJson(camera.StartRecording(kind == "mkv" ? VideoKind::Mkv : VideoKind::Avi)));
+        } else if (action == "stop") {
+            Reply(response, 200, RecordingJson(camera.StopRecording()));
+        } else {
+            FailUsage("action is \"start\" or \"stop\"");
+        }
     });
 }
 
@@ -330,27 +320,23 @@ void AddCalibrationRoutes(httplib::Server& server, CameraService& camera) {
     server.Get("/api/calibration", [&camera](const httplib::Request&, httplib::Response& response) {
         Reply(response, 200, CalibrationJson(camera));
     });
-    server.Post("/api/calibration", [&camera](const httplib::Request& request, httplib::Response& response) {
-        json body;
-        if (!TakeObject(request, response, &body)) return;
-        Answer(response, [&] {
-            CalibrationRequest calibration;
-            const json kind = body.contains("kind") ? body["kind"] : json();
-            calibration.Kind = kind.is_string() ? FindCalibrationKind(kind.get<std::string>()) : nullptr;
-            if (calibration.Kind == nullptr) FailUsage("kind is \"defects\" (capped lens, first) or \"gainmap\" (grey card)");
-            calibration.Scene = calibration.Kind->Scene;
-            if (body.contains("scene") &&
-                (!body["scene"].is_string() || !camera::ParseScene(body["scene"].get<std::string>(), &calibration.Scene))) {
-                FailUsage("scene is \"chart\", \"flat\" or \"dark\"");
-            }
-            if (body.contains("force")) {
-                if (!body["force"].is_boolean()) FailUsage("force is true or false");
-                calibration.Force = body["force"].get<bool>();
-            }
-            const CalibrationOutcome outcome = camera.Calibrate(calibration);
-            Reply(response, 200, {{"kind", calibration.Kind->Name}, {"kept", outcome.Kept}, {"refusal", outcome.Refusal},
-                                  {"lines", outcome.Lines}});
-        });
+    PostObject(server, "/api/calibration", [&camera](const httplib::Request&, const json& body, httplib::Response& response) {
+        CalibrationRequest calibration;
+        const json kind = body.contains("kind") ? body["kind"] : json();
+        calibration.Kind = kind.is_string() ? FindCalibrationKind(kind.get<std::string>()) : nullptr;
+        if (calibration.Kind == nullptr) FailUsage("kind is \"defects\" (capped lens, first) or \"gainmap\" (grey card)");
+        calibration.Scene = calibration.Kind->Scene;
+        if (body.contains("scene") &&
+            (!body["scene"].is_string() || !camera::ParseScene(body["scene"].get<std::string>(), &calibration.Scene))) {
+            FailUsage("scene is \"chart\", \"flat\" or \"dark\"");
+        }
+        if (body.contains("force")) {
+            if (!body["force"].is_boolean()) FailUsage("force is true or false");
+            calibration.Force = body["force"].get<bool>();
+        }
+        const CalibrationOutcome outcome = camera.Calibrate(calibration);
+        Reply(response, 200, {{"kind", calibration.Kind->Name}, {"kept", outcome.Kept}, {"refusal", outcome.Refusal},
+                              {"lines", outcome.Lines}});
     });
 }
 

@@ -99,10 +99,8 @@ void CameraService::SwitchFormat(FrameSize size) {
                   " is not one the driver offers (" + offered + ")");
     }
     Call([this, size](CaptureSession*) {
-        const bool wasRunning = collector_ != nullptr || session_ == nullptr;
-        const std::string closed = Close();
-        Open(size);  // a size the driver does not offer throws status 2 with the sizes it does
-        if (wasRunning) StartStream();
+        // A size the driver does not offer throws status 2 with the sizes it does.
+        const std::string closed = Reopen(size, collector_ != nullptr || session_ == nullptr);
         if (!closed.empty()) FailRuntime(closed);
     });
 }
@@ -116,9 +114,7 @@ void CameraService::Unplug() {
 
 void CameraService::BringBack() {
     Call([this](CaptureSession*) {
-        Close();  // what went wrong with the gone camera is no news
-        Open(options_.Size);
-        StartStream();
+        Reopen(options_.Size, true);  // what went wrong with the gone camera is no news
     });
 }
 
@@ -216,10 +212,7 @@ CalibrationOutcome CameraService::Calibrate(const CalibrationRequest& request) {
         if (failure.empty() && outcome.Kept) return;
         // The driver holds the refused table until it reads the files again, which it does when
         // its stream opens.
-        const bool wasRunning = collector_ != nullptr;
-        const std::string closed = Close();
-        Open(options_.Size);
-        if (wasRunning) StartStream();
+        const std::string closed = Reopen(options_.Size, collector_ != nullptr);
         if (failure.empty()) failure = "refused: " + outcome.Refusal + "; the previous file stays";
         FailRuntime(closed.empty() ? failure : failure + "; " + closed);
     });
@@ -271,6 +264,13 @@ void CameraService::RunJobs(std::unique_lock<std::mutex>& hold) {
         job();
         hold.lock();
     }
+}
+
+std::string CameraService::Reopen(FrameSize size, bool run) {
+    const std::string closed = Close();
+    Open(size);
+    if (run) StartStream();
+    return closed;
 }
 
 void CameraService::Open(FrameSize size) {

@@ -102,6 +102,8 @@ private:
     void RunJobs(std::unique_lock<std::mutex>& hold);
     void Open(FrameSize size);        // camera thread
     std::string Close();              // camera thread
+    // Camera thread: Close, Open at Size, and the stream started again when Run. What Close said.
+    std::string Reopen(FrameSize size, bool run);
     void StartStream();               // camera thread
     void StopStream();                // camera thread
     void Collect();                   // camera thread: one round of reads
